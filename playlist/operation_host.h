@@ -1,0 +1,51 @@
+#pragma once
+// What the playlist operations need from whoever runs them: the main window, the
+// command-line tool, or a recording stand-in in the tests. The operations never see a
+// window handle; everything they show or log goes through this interface.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tallowmere::playlist {
+
+// Win32 error code of a failed file-system call (ERROR_SUCCESS, 0, when it worked).
+using ErrorCode = std::uint32_t;
+
+// A failure that ends a run, kept as data; the host turns it into text (system reason
+// included) at its own edge.
+struct FileFailure {
+    std::wstring doing;  // what was being done, e.g. L"Could not make the backup copy"
+    std::wstring file;   // the file it was done to
+    ErrorCode code = 0;  // the system's reason
+};
+
+class OperationHost {
+public:
+    virtual ~OperationHost() = default;
+
+    // The error log.
+    virtual void ClearLog() = 0;
+    virtual void AppendLog(const std::wstring& line) = 0;
+    virtual std::size_t LogCount() const = 0;
+
+    // The busy indicator ("Busy").
+    virtual void ShowBusy(bool visible) = 0;
+
+    // The window caption (Copy to One Folder only).
+    virtual void SetCaption(const std::wstring& caption) = 0;
+
+    // A message box: OK only, no icon, title "Tallowmere".
+    virtual void ShowMessage(const std::wstring& prompt) = 0;
+
+    // A failure that ends the run: a box naming the file and the system's reason.
+    virtual void ReportFailure(const FileFailure& failure) = 0;
+
+    // Let pending window events run (repaint, busy label). The operations call this
+    // at most about every 30 ms of work.
+    virtual void LetEventsRun() = 0;
+
+    // Progress of a long run: lines handled so far of all lines. Optional.
+    virtual void ReportProgress(std::size_t /*done*/, std::size_t /*total*/) {}
+};
+
+}  // namespace tallowmere::playlist
