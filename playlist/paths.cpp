@@ -1,0 +1,101 @@
+// The path methods and the line and entry rules.
+#include "playlist/paths.h"
+
+namespace tallowmere::playlist {
+
+bool FileExists(FileSystem& files, const std::wstring& Path) {
+    return files.FileLength(Path).has_value();
+}
+
+std::wstring GetFileName(std::wstring_view Path) {
+    const std::size_t lastBackslash = Path.rfind(L'\\');
+    if (lastBackslash == std::wstring_view::npos) return std::wstring(Path);
+    return std::wstring(Path.substr(lastBackslash + 1));
+}
+
+void CreatePathTree(FileSystem& files, std::wstring_view Path) {
+    // Components c(0)..c(u): c(0) is taken as the drive, c(u) as a file name.
+    std::size_t end = Path.find(L'\\');
+    if (end == std::wstring_view::npos) return;  // one component: nothing to make
+    std::wstring folder(Path.substr(0, end + 1));
+    for (;;) {
+        const std::size_t start = end + 1;
+        end = Path.find(L'\\', start);
+        if (end == std::wstring_view::npos) return;  // the rest is c(u)
+        folder.append(Path.substr(start, end - start + 1));
+        files.MakeFolder(folder);  // exists, or cannot be made: the next one is tried anyway
+    }
+}
+
+bool DoFileCopy(FileSystem& files, const std::wstring& OPath, const std::wstring& DPath) {
+    if (OPath == DPath) return false;
+    return files.CopyReplacing(OPath, DPath) == 0;
+}
+
+std::wstring PlaylistFolder(std::wstring_view playlistPath) {
+    return std::wstring(playlistPath.substr(0, playlistPath.size() - GetFileName(playlistPath).size()));
+}
+
+LineKind ClassifyLine(std::string_view line) {
+    if (line.empty()) return LineKind::Empty;
+    return line.front() == '#' ? LineKind::Tag : LineKind::Entry;
+}
+
+bool IsExtinfLine(std::string_view line) {
+    constexpr std::string_view kExtinf = "#EXTINF";
+    // The seven ASCII bytes are seven characters in every playlist encoding, and the byte
+    // after them starts the next character, so comparing bytes is comparing characters.
+    return line.starts_with(kExtinf) && (line.size() == kExtinf.size() || line[kExtinf.size()] == ':');
+}
+
+EntryForm FormOf(std::wstring_view entry) {
+    if (entry.size() >= 3 && entry[1] == L':' && entry[2] == L'\\') return EntryForm::Absolute;
+    if (entry.starts_with(L"\\\\")) return EntryForm::Network;
+    if (entry.starts_with(L'\\')) return EntryForm::RootRelative;
+    return EntryForm::Relative;
+}
+
+std::wstring ResolutionPrefix(std::wstring_view entry, std::wstring_view playlistFolder,
+                              std::wstring_view driveSource) {
+    switch (FormOf(entry)) {
+        case EntryForm::Absolute:
+        case EntryForm::Network:
+            return {};
+        case EntryForm::RootRelative:
+            return std::wstring(driveSource.substr(0, 2));
+        case EntryForm::Relative:
+            break;
+    }
+    return std::wstring(playlistFolder);
+}
+
+std::wstring ResolveEntry(std::wstring_view entry, std::wstring_view playlistFolder,
+                          std::wstring_view driveSource) {
+    std::wstring resolved = ResolutionPrefix(entry, playlistFolder, driveSource);
+    resolved.append(entry);
+    return resolved;
+}
+
+namespace {
+bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+}  // namespace
+
+bool IsStreamAddress(std::wstring_view entry) {
+    std::size_t letters = 0;
+    while (letters < entry.size() && IsAsciiLetter(entry[letters])) ++letters;
+    return letters >= 2 && entry.substr(letters).starts_with(L"://");
+}
+
+std::wstring VolumeRootOf(std::wstring_view path) {
+    if (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && path[2] == L'\\') {
+        return std::wstring(path.substr(0, 3));
+    }
+    if (!path.starts_with(L"\\\\")) return {};
+    const std::size_t serverEnd = path.find(L'\\', 2);
+    if (serverEnd == std::wstring_view::npos || serverEnd == 2) return {};  // no server name
+    const std::size_t shareEnd = path.find(L'\\', serverEnd + 1);
+    if (shareEnd == std::wstring_view::npos || shareEnd == serverEnd + 1) return {};  // no share
+    return std::wstring(path.substr(0, shareEnd + 1));
+}
+
+}  // namespace tallowmere::playlist

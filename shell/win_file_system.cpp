@@ -1,0 +1,189 @@
+// Win32 file system for the playlist operations.
+//
+// ReplaceWholeFile never writes into the playlist itself: the new bytes go to a temporary
+// file beside it, are flushed, and the temporary file then takes the playlist's place with
+// ReplaceFileW (which keeps the playlist's attributes and security), or with MoveFileExW when
+// there is no playlist yet or the volume cannot replace. Whatever fails, the playlist keeps
+// its old bytes and the temporary file is deleted.
+#include "shell/win_file_system.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cwchar>
+
+namespace tallowmere::shell {
+namespace {
+
+using playlist::ErrorCode;
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    ~FileHandle() { Close(); }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return handle_; }
+    bool Close() {
+        if (!Valid()) return true;
+        const bool closed = CloseHandle(handle_) != FALSE;
+        handle_ = INVALID_HANDLE_VALUE;
+        return closed;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+// Keeps the system from asking for a disk while it lives.
+class NoCriticalErrorBoxes {
+public:
+    NoCriticalErrorBoxes() {
+        SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous_);
+    }
+    ~NoCriticalErrorBoxes() { SetThreadErrorMode(previous_, nullptr); }
+    NoCriticalErrorBoxes(const NoCriticalErrorBoxes&) = delete;
+    NoCriticalErrorBoxes& operator=(const NoCriticalErrorBoxes&) = delete;
+
+private:
+    DWORD previous_ = 0;
+};
+
+std::wstring FolderOf(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+// Creates a new, empty temporary file beside path under a name no other file has.
+ErrorCode CreateTemporaryBeside(const std::wstring& path, std::wstring& temporaryPath,
+                                HANDLE& handle) {
+    const std::wstring folder = FolderOf(path);
+    const std::wstring name = path.substr(folder.size());
+    LARGE_INTEGER counter{};
+    QueryPerformanceCounter(&counter);
+    for (unsigned attempt = 0;; ++attempt) {
+        wchar_t suffix[64];
+        std::swprintf(suffix, std::size(suffix), L".%lx-%llx-%u.tmp", GetCurrentProcessId(),
+                      static_cast<unsigned long long>(counter.QuadPart), attempt);
+        temporaryPath = folder + L"~" + name + suffix;
+        handle = CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) return ERROR_SUCCESS;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 100) {
+            return error;
+        }
+    }
+}
+
+ErrorCode WriteAll(HANDLE handle, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 26));
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes.data(), piece, &written, nullptr)) return GetLastError();
+        if (written == 0) return ERROR_WRITE_FAULT;
+        bytes.remove_prefix(written);
+    }
+    return ERROR_SUCCESS;
+}
+
+ErrorCode MoveIntoPlace(const std::wstring& temporaryPath, const std::wstring& path) {
+    if (MoveFileExW(temporaryPath.c_str(), path.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return ERROR_SUCCESS;
+    }
+    return GetLastError();
+}
+
+ErrorCode PutInPlace(const std::wstring& temporaryPath, const std::wstring& path) {
+    if (ReplaceFileW(path.c_str(), temporaryPath.c_str(), nullptr,
+                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+        return ERROR_SUCCESS;
+    }
+    const DWORD error = GetLastError();
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:  // no playlist yet: nothing to replace
+        case ERROR_CALL_NOT_IMPLEMENTED:
+        case ERROR_NOT_SUPPORTED:
+        case ERROR_INVALID_FUNCTION:  // volumes that cannot replace
+        // The playlist was moved aside and the new file not moved in: put the new one there.
+        case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+            return MoveIntoPlace(temporaryPath, path);
+        default:
+            return error;
+    }
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> WinFileSystem::FileLength(const std::wstring& path,
+                                                       ErrorCode* error) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        if (error) *error = GetLastError();
+        return std::nullopt;
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (error) *error = ERROR_FILE_NOT_FOUND;
+        return std::nullopt;
+    }
+    if (error) *error = ERROR_SUCCESS;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+ErrorCode WinFileSystem::CopyReplacing(const std::wstring& from, const std::wstring& to) {
+    return CopyFileW(from.c_str(), to.c_str(), FALSE) ? ERROR_SUCCESS : GetLastError();
+}
+
+ErrorCode WinFileSystem::MakeFolder(const std::wstring& path) {
+    return CreateDirectoryW(path.c_str(), nullptr) ? ERROR_SUCCESS : GetLastError();
+}
+
+ErrorCode WinFileSystem::ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    bytes.clear();
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.Valid()) return GetLastError();
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size)) return GetLastError();
+    if (static_cast<std::uint64_t>(size.QuadPart) > bytes.max_size()) return ERROR_NOT_ENOUGH_MEMORY;
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    std::size_t filled = 0;
+    // Reads until the end, whatever the size said: the file may change while it is read.
+    for (;;) {
+        if (filled == bytes.size()) bytes.resize(bytes.size() + 64 * 1024);
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - filled, 1u << 26));
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), bytes.data() + filled, want, &got, nullptr)) {
+            const DWORD error = GetLastError();
+            bytes.clear();
+            return error;
+        }
+        if (got == 0) break;
+        filled += got;
+    }
+    bytes.resize(filled);
+    return ERROR_SUCCESS;
+}
+
+ErrorCode WinFileSystem::ReplaceWholeFile(const std::wstring& path, std::string_view bytes) {
+    std::wstring temporaryPath;
+    HANDLE rawHandle = INVALID_HANDLE_VALUE;
+    if (const ErrorCode error = CreateTemporaryBeside(path, temporaryPath, rawHandle)) return error;
+    FileHandle temporary(rawHandle);
+    ErrorCode error = WriteAll(temporary.Get(), bytes);
+    if (!error && !FlushFileBuffers(temporary.Get())) error = GetLastError();
+    if (!temporary.Close() && !error) error = GetLastError();
+    if (!error) error = PutInPlace(temporaryPath, path);
+    if (error) DeleteFileW(temporaryPath.c_str());
+    return error;
+}
+
+bool WinFileSystem::VolumeReachable(const std::wstring& root) {
+    const NoCriticalErrorBoxes quiet;
+    const DWORD attributes = GetFileAttributesW(root.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace tallowmere::shell
