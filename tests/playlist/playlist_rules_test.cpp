@@ -1,0 +1,324 @@
+// The playlist rules without real files: reading, encodings, line classes, path methods,
+// entry resolution, the rewrite's bytes, and the operations' line tables on an in-memory
+// file system. Runs natively under the sanitizers and under Wine with the system's code pages.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "playlist/operations.h"
+#include "playlist/paths.h"
+#include "playlist/playlist_text.h"
+#include "playlist/run.h"
+#include "tests/playlist/test_support.h"
+
+namespace tallowmere::playlist {
+namespace {
+
+using testing::MemoryFileSystem;
+using testing::RecordingHost;
+
+std::vector<std::string> Lines(std::string_view bytes) {
+    std::vector<std::string> lines;
+    for (const std::string_view line : SplitLines(bytes)) lines.emplace_back(line);
+    return lines;
+}
+
+using StringList = std::vector<std::string>;
+
+TEST(GetFileName, LastBackslashComponent) {
+    EXPECT_EQ(GetFileName(L"C:\\Music\\a.mp3"), L"a.mp3");
+    EXPECT_EQ(GetFileName(L"a.mp3"), L"a.mp3");
+    EXPECT_EQ(GetFileName(L"C:\\Music\\"), L"");
+    EXPECT_EQ(GetFileName(L"\\\\box\\share"), L"share");
+    EXPECT_EQ(GetFileName(L"C:/Music/a.mp3"), L"C:/Music/a.mp3");
+    EXPECT_EQ(GetFileName(L""), L"");
+    EXPECT_EQ(PlaylistFolder(L"D:\\Lists\\mix.m3u"), L"D:\\Lists\\");
+    EXPECT_EQ(PlaylistFolder(L"mix.m3u"), L"");
+}
+
+TEST(Reading, LineEndsAndLastLine) {
+    EXPECT_EQ(Lines("a\r\nb\r\n"), (StringList{"a", "b"}));
+    EXPECT_EQ(Lines("a\r\n\r\nb"), (StringList{"a", "", "b"}));
+    EXPECT_EQ(Lines("a\rb"), (StringList{"a", "b"}));
+    // A lone LF ends a line too.
+    EXPECT_EQ(Lines("a\nb\r\n"), (StringList{"a", "b"}));
+    EXPECT_EQ(Lines("a\nb\nc"), (StringList{"a", "b", "c"}));
+    EXPECT_EQ(Lines("a\n\nb\n"), (StringList{"a", "", "b"}));
+    // LF CR is two line ends; CR LF is one.
+    EXPECT_EQ(Lines("a\n\rb"), (StringList{"a", "", "b"}));
+    EXPECT_EQ(Lines("one\r\ntwo\rthree\nfour"), (StringList{"one", "two", "three", "four"}));
+    EXPECT_EQ(Lines("last without end"), (StringList{"last without end"}));
+    EXPECT_EQ(Lines(""), StringList{});
+    EXPECT_EQ(Lines("\r\n"), (StringList{""}));
+    EXPECT_EQ(Lines("\r"), (StringList{""}));
+    // Blanks are never trimmed.
+    EXPECT_EQ(Lines(" a \r\n\t\r\n"), (StringList{" a ", "\t"}));
+}
+
+TEST(Reading, ByteOrderMarkIsNotPartOfTheFirstLine) {
+    const auto text = ParsePlaylist("\xEF\xBB\xBF#EXTM3U\nsong.mp3\n", L"x.m3u");
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->encoding, TextEncoding::Utf8);
+    EXPECT_EQ(text->Bom(), "\xEF\xBB\xBF");
+    EXPECT_EQ(Lines(text->Body()), (StringList{"#EXTM3U", "song.mp3"}));
+    EXPECT_EQ(ClassifyLine(SplitLines(text->Body())[0]), LineKind::Tag);
+}
+
+TEST(Reading, EncodingDetectionAndRefusal) {
+    EXPECT_EQ(DetectEncoding("D:\\a.mp3", L"x.m3u"), TextEncoding::Ansi);
+    EXPECT_EQ(DetectEncoding("D:\\a.mp3", L"x.m3u8"), TextEncoding::Utf8);
+    EXPECT_EQ(DetectEncoding("D:\\a.mp3", L"D:\\X.M3U8"), TextEncoding::Utf8);
+    EXPECT_EQ(DetectEncoding("D:\\a.mp3", L"x.m3u8.bak"), TextEncoding::Ansi);
+    EXPECT_EQ(DetectEncoding("D:\\\xC3\xA9.mp3", L"x.m3u"), TextEncoding::Utf8);       // é in UTF-8
+    EXPECT_EQ(DetectEncoding("D:\\\xE9.mp3", L"x.m3u"), TextEncoding::Ansi);           // é in 1252
+    EXPECT_EQ(DetectEncoding("\xC0\xAF", L"x.m3u"), TextEncoding::Ansi);               // overlong
+    EXPECT_EQ(DetectEncoding("\xED\xA0\x80", L"x.m3u"), TextEncoding::Ansi);           // surrogate
+    EXPECT_EQ(DetectEncoding("\xF0\x9F\x8E\xB5 x", L"x.m3u"), TextEncoding::Utf8);     // 4 bytes
+    EXPECT_EQ(DetectEncoding("\xEF\xBB\xBF\xE9", L"x.m3u"), TextEncoding::Utf8);       // BOM wins
+
+    EXPECT_FALSE(ParsePlaylist(std::string("\xFF\xFE#\0E\0", 6), L"x.m3u"));
+    EXPECT_FALSE(ParsePlaylist("\xFE\xFF\x00#", L"x.m3u"));
+    EXPECT_FALSE(ParsePlaylist(std::string("a.mp3\r\nb\0c", 10), L"x.m3u"));
+    EXPECT_TRUE(ParsePlaylist("", L"x.m3u"));
+    EXPECT_TRUE(ParsePlaylist("\xFF", L"x.m3u"));  // one byte of FF is no byte-order mark
+}
+
+TEST(Rewrite, ExactBytes) {
+    EXPECT_EQ(RewriteBytes({"a", "b"}), "a\r\nb\r\n");
+    EXPECT_EQ(RewriteBytes({}), "");
+    EXPECT_EQ(RewriteBytes({"", "x"}), "\r\nx\r\n");
+    EXPECT_EQ(RewriteBytes({"a"}, kUtf8Bom), "\xEF\xBB\xBF" "a\r\n");
+    // No lines, no byte-order mark: an empty list is always an empty file.
+    EXPECT_EQ(RewriteBytes({}, kUtf8Bom), "");
+    PlaylistWriter writer;
+    writer.Add("D:\\Lists\\", "Sub\\\xE9.mp3");
+    EXPECT_EQ(writer.Finish(), "D:\\Lists\\Sub\\\xE9.mp3\r\n");
+}
+
+TEST(EntryResolution, FormsAndTable) {
+    const std::wstring folder = L"D:\\Lists\\";
+    const std::wstring drive = L"E:\\Tools\\app";
+    struct Row {
+        const wchar_t* entry;
+        EntryForm form;
+        const wchar_t* resolved;
+    };
+    const Row rows[] = {
+        {L"C:\\Music\\a.mp3", EntryForm::Absolute, L"C:\\Music\\a.mp3"},
+        {L"\\\\box\\share\\a.mp3", EntryForm::Network, L"\\\\box\\share\\a.mp3"},
+        {L"\\Music\\a.mp3", EntryForm::RootRelative, L"E:\\Music\\a.mp3"},
+        {L"Music\\a.mp3", EntryForm::Relative, L"D:\\Lists\\Music\\a.mp3"},
+        {L"C:a.mp3", EntryForm::Relative, L"D:\\Lists\\C:a.mp3"},
+        {L"c:/music/a.mp3", EntryForm::Relative, L"D:\\Lists\\c:/music/a.mp3"},
+        {L" C:\\a.mp3", EntryForm::Relative, L"D:\\Lists\\ C:\\a.mp3"},
+        {L"1:\\a.mp3", EntryForm::Absolute, L"1:\\a.mp3"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(row.entry)));
+        EXPECT_EQ(FormOf(row.entry), row.form);
+        EXPECT_EQ(ResolveEntry(row.entry, folder, drive), row.resolved);
+    }
+    // A program started from a share gives two backslashes as the drive.
+    EXPECT_EQ(ResolveEntry(L"\\Music\\a.mp3", folder, L"\\\\srv\\apps"), L"\\\\\\Music\\a.mp3");
+}
+
+TEST(EntryResolution, StreamsAndVolumeRoots) {
+    EXPECT_TRUE(IsStreamAddress(L"http://radio.example/stream"));
+    EXPECT_TRUE(IsStreamAddress(L"mms://x"));
+    EXPECT_TRUE(IsStreamAddress(L"HTTPS://x"));
+    EXPECT_FALSE(IsStreamAddress(L"C://x"));  // one letter is a drive, not a scheme
+    EXPECT_FALSE(IsStreamAddress(L" http://x"));
+    EXPECT_FALSE(IsStreamAddress(L"http:/x"));
+    EXPECT_FALSE(IsStreamAddress(L"file.mp3"));
+
+    EXPECT_EQ(VolumeRootOf(L"E:\\Music\\a.mp3"), L"E:\\");
+    EXPECT_EQ(VolumeRootOf(L"e:\\a.mp3"), L"e:\\");
+    EXPECT_EQ(VolumeRootOf(L"\\\\server\\share\\dir\\a.mp3"), L"\\\\server\\share\\");
+    EXPECT_EQ(VolumeRootOf(L"\\\\\\Music\\a.mp3"), L"");  // three backslashes: no volume
+    EXPECT_EQ(VolumeRootOf(L"\\\\server\\share"), L"");
+    EXPECT_EQ(VolumeRootOf(L"\\\\server\\\\a.mp3"), L"");
+    EXPECT_EQ(VolumeRootOf(L"1:\\a.mp3"), L"");
+    EXPECT_EQ(VolumeRootOf(L"a.mp3"), L"");
+}
+
+TEST(PathMethods, CreatePathTreeTable) {
+    struct Row {
+        const wchar_t* path;
+        std::vector<std::wstring> made;
+    };
+    const Row rows[] = {
+        {L"C:\\Music\\Rock\\", {L"C:\\Music\\", L"C:\\Music\\Rock\\"}},
+        {L"C:\\Music\\Rock\\x.m3u", {L"C:\\Music\\", L"C:\\Music\\Rock\\"}},
+        {L"C:\\Music", {}},
+        {L"Music\\", {}},
+        {L"\\\\server\\share\\dir\\",
+         {L"\\\\", L"\\\\server\\", L"\\\\server\\share\\", L"\\\\server\\share\\dir\\"}},
+    };
+    for (const Row& row : rows) {
+        MemoryFileSystem files;
+        CreatePathTree(files, row.path);
+        EXPECT_EQ(files.madeFolders, row.made) << ::testing::PrintToString(std::wstring(row.path));
+    }
+}
+
+TEST(PathMethods, FileExistsAndDoFileCopy) {
+    MemoryFileSystem files;
+    files.files[L"C:\\a.mp3"] = "";
+    EXPECT_TRUE(FileExists(files, L"C:\\a.mp3"));  // zero bytes is a file
+    EXPECT_FALSE(FileExists(files, L"C:\\b.mp3"));
+    EXPECT_FALSE(FileExists(files, L""));
+
+    EXPECT_FALSE(DoFileCopy(files, L"C:\\a.mp3", L"C:\\a.mp3"));
+    EXPECT_TRUE(files.copies.empty());
+    EXPECT_TRUE(DoFileCopy(files, L"C:\\a.mp3", L"c:\\a.mp3"));  // case differs: copied
+    ASSERT_EQ(files.copies.size(), 1u);
+    EXPECT_FALSE(DoFileCopy(files, L"C:\\none.mp3", L"C:\\x.mp3"));
+}
+
+TEST(TextCodec, DecodeEncodeAndLowerCase) {
+    EXPECT_EQ(DecodeText("caf\xC3\xA9", TextEncoding::Utf8), L"caf\u00E9");
+    EXPECT_EQ(EncodeText(L"caf\u00E9", TextEncoding::Utf8), "caf\xC3\xA9");
+    EXPECT_EQ(DecodeText("\xC9", TextEncoding::Ansi), L"\u00C9");
+    EXPECT_EQ(EncodeText(L"D:\\\u00C9\\", TextEncoding::Ansi), "D:\\\xC9\\");
+    std::wstring text = L"D:\\MUSIC\\\u00C9T\u00C9.MP3";
+    LowerCaseInPlace(text);
+    EXPECT_EQ(text, L"d:\\music\\\u00E9t\u00E9.mp3");
+}
+
+// Runs an operation on an in-memory playlist at D:\Lists\list.m3u.
+struct MemoryRun {
+    MemoryFileSystem files;
+    RecordingHost host;
+    std::wstring path = L"D:\\Lists\\list.m3u";
+    RunOutcome Run(RunOutcome (*operation)(const RunContext&, const std::wstring&),
+                   std::string content, std::wstring programFolder = L"C:\\Program") {
+        files.files[path] = std::move(content);
+        const RunContext context{host, files, std::move(programFolder)};
+        return operation(context, path);
+    }
+    const std::string& Playlist() { return files.files[path]; }
+};
+
+TEST(RemoveTagInfo, LineTable) {
+    MemoryRun run;
+    const std::string original =
+        "\r\n"
+        "#EXTINF:245,Artist - Title\r\n"
+        "#EXTINF\r\n"
+        "#EXTINF:\r\n"
+        "#extinf:245,Artist - Title\r\n"
+        "#EXTINF 245,Artist - Title\r\n"
+        " #EXTINF:245,Artist - Title\r\n"
+        "#EXTM3U\r\n"
+        "D:\\Music\\Song.mp3\r\n"
+        " \r\n";
+    ASSERT_EQ(run.Run(RemoveTagInfo, original), RunOutcome::Done);
+    EXPECT_EQ(run.Playlist(),
+              "#extinf:245,Artist - Title\r\n"
+              "#EXTINF 245,Artist - Title\r\n"
+              " #EXTINF:245,Artist - Title\r\n"
+              "#EXTM3U\r\n"
+              "D:\\Music\\Song.mp3\r\n"
+              " \r\n");
+    EXPECT_EQ(run.files.files[run.path + L"_backup"], original);
+    EXPECT_TRUE(run.host.log.empty());
+    EXPECT_TRUE(run.host.messages.empty());
+    EXPECT_EQ(run.host.busyChanges, (std::vector<bool>{true, false}));
+}
+
+TEST(StripDuplicates, LineTable) {
+    MemoryRun run;
+    ASSERT_EQ(run.Run(StripDuplicates,
+                      "#EXTM3U\r\n"
+                      "#EXTINF:245,Artist - Title\r\n"
+                      "D:\\Music\\a.mp3\r\n"
+                      "\r\n"
+                      "d:\\music\\A.MP3\r\n"
+                      "D:\\Music\\a.mp3 \r\n"
+                      "a.mp3\r\n"
+                      "#EXTINF:245,Artist - Title\r\n"
+                      "D:\\Music\\b.mp3\r\n"
+                      "#EXTM3U\r\n"),
+              RunOutcome::Done);
+    EXPECT_EQ(run.Playlist(),
+              "#EXTM3U\r\n"
+              "#EXTINF:245,Artist - Title\r\n"
+              "D:\\Music\\a.mp3\r\n"
+              "D:\\Music\\a.mp3 \r\n"
+              "a.mp3\r\n"
+              "D:\\Music\\b.mp3\r\n");
+    EXPECT_EQ(run.host.log, (std::vector<std::wstring>{L"Duplicate d:\\music\\A.MP3",
+                                                       L"Duplicate #EXTINF:245,Artist - Title",
+                                                       L"Duplicate #EXTM3U"}));
+}
+
+TEST(StripDuplicates, CaseVariantsAndNonAsciiCase) {
+    MemoryRun run;
+    // Windows-1252: É is C9, é is E9.
+    ASSERT_EQ(run.Run(StripDuplicates, "x\\\xC9t\xE9.mp3\rX\\\xE9T\xC9.MP3\rx\\\xE9t\xE9.mp3\r"),
+              RunOutcome::Done);
+    EXPECT_EQ(run.Playlist(), "x\\\xC9t\xE9.mp3\r\n");
+    EXPECT_EQ(run.host.log, (std::vector<std::wstring>{L"Duplicate X\\\u00E9T\u00C9.MP3",
+                                                       L"Duplicate x\\\u00E9t\u00E9.mp3"}));
+    MemoryRun utf8;
+    ASSERT_EQ(utf8.Run(StripDuplicates, "\xC3\x89.mp3\n\xC3\xA9.MP3\n"), RunOutcome::Done);
+    EXPECT_EQ(utf8.Playlist(), "\xC3\x89.mp3\r\n");
+    EXPECT_EQ(utf8.host.log, (std::vector<std::wstring>{L"Duplicate \u00E9.MP3"}));
+}
+
+TEST(StripMissingSongs, LineTableWithInjectedProgramFolder) {
+    MemoryRun run;
+    run.files.files[L"D:\\Music\\a.mp3"] = "x";
+    run.files.files[L"C:\\Music\\a.mp3"] = "x";
+    run.files.files[L"D:\\Lists\\a.mp3"] = "x";
+    run.files.files[L"\\\\box\\share\\a.mp3"] = "x";
+    const std::string table =
+        "\r\n#EXTINF:245,Artist - Title\r\n#EXTM3U\r\nD:\\Music\\a.mp3\r\n\\Music\\a.mp3\r\n"
+        "a.mp3\r\nSub\\a.mp3\r\nD:/Music/a.mp3\r\n\\\\box\\share\\a.mp3\r\n\\\\box\\share\\b.mp3\r\n"
+        "http://radio.example/live\r\n";
+    ASSERT_EQ(run.Run(StripMissingSongs, table), RunOutcome::Done);
+    EXPECT_EQ(run.Playlist(),
+              "#EXTINF:245,Artist - Title\r\n#EXTM3U\r\nD:\\Music\\a.mp3\r\nC:\\Music\\a.mp3\r\n"
+              "D:\\Lists\\a.mp3\r\n\\\\box\\share\\a.mp3\r\nhttp://radio.example/live\r\n");
+    EXPECT_EQ(run.host.log, (std::vector<std::wstring>{L"Missing: a.mp3", L"Missing: D:/Music/a.mp3",
+                                                       L"Missing: b.mp3"}));
+}
+
+TEST(StripMissingSongs, UnreachableVolumeKeptAndLoggedOnce) {
+    MemoryRun run;
+    run.files.unreachableRoots = {L"Q:\\", L"\\\\offline\\music\\"};
+    ASSERT_EQ(run.Run(StripMissingSongs,
+                      "Q:\\a.mp3\nq:\\b.mp3\n\\\\offline\\music\\c.mp3\n\\\\\\d.mp3\nQ:\\e.mp3\n",
+                      L"\\\\srv\\apps"),
+              RunOutcome::Done);
+    EXPECT_EQ(run.Playlist(), "Q:\\a.mp3\r\nq:\\b.mp3\r\n\\\\offline\\music\\c.mp3\r\nQ:\\e.mp3\r\n");
+    EXPECT_EQ(run.host.log, (std::vector<std::wstring>{L"Unreachable: Q:\\",
+                                                       L"Unreachable: \\\\offline\\music\\",
+                                                       L"Missing: d.mp3"}));
+}
+
+TEST(Operations, MissingPlaylistAndRefusedFile) {
+    for (auto operation : {RemoveTagInfo, StripMissingSongs, StripDuplicates}) {
+        MemoryRun run;
+        run.host.log = {L"earlier"};
+        const RunContext context{run.host, run.files, L"C:\\Program"};
+        EXPECT_EQ(operation(context, L"D:\\Lists\\none.m3u"), RunOutcome::NotFound);
+        EXPECT_EQ(run.host.messages, std::vector<std::wstring>{kLocateMessage});
+        EXPECT_EQ(run.host.log, std::vector<std::wstring>{L"earlier"});
+        EXPECT_TRUE(run.host.busyChanges.empty());
+        EXPECT_TRUE(run.files.copies.empty());
+
+        MemoryRun refused;
+        const std::string utf16("\xFF\xFE#\0E\0", 6);
+        EXPECT_EQ(refused.Run(operation, utf16), RunOutcome::Refused);
+        EXPECT_EQ(refused.Playlist(), utf16);
+        EXPECT_EQ(refused.host.messages,
+                  std::vector<std::wstring>{NotTextPlaylistMessage(refused.path)});
+        EXPECT_TRUE(refused.files.copies.empty());
+        EXPECT_TRUE(refused.host.busyChanges.empty());
+    }
+}
+
+}  // namespace
+}  // namespace tallowmere::playlist

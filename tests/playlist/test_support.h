@@ -1,0 +1,81 @@
+#pragma once
+// Stand-ins for the playlist tests: a host that records what an operation shows and logs, and
+// an in-memory file system for the runs that need no real files.
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "playlist/file_system.h"
+#include "playlist/operation_host.h"
+
+namespace tallowmere::playlist::testing {
+
+class RecordingHost : public OperationHost {
+public:
+    std::vector<std::wstring> log;
+    std::vector<std::wstring> messages;
+    std::vector<FileFailure> failures;
+    std::vector<bool> busyChanges;
+    int logClears = 0;
+    int yields = 0;
+
+    bool BusyVisible() const { return !busyChanges.empty() && busyChanges.back(); }
+
+    void ClearLog() override {
+        log.clear();
+        ++logClears;
+    }
+    void AppendLog(const std::wstring& line) override { log.push_back(line); }
+    std::size_t LogCount() const override { return log.size(); }
+    void ShowBusy(bool visible) override { busyChanges.push_back(visible); }
+    void SetCaption(const std::wstring&) override {}
+    void ShowMessage(const std::wstring& prompt) override { messages.push_back(prompt); }
+    void ReportFailure(const FileFailure& failure) override { failures.push_back(failure); }
+    void LetEventsRun() override { ++yields; }
+};
+
+// Files and folders in memory; paths compared exactly.
+class MemoryFileSystem : public FileSystem {
+public:
+    std::map<std::wstring, std::string> files;
+    std::set<std::wstring> unreachableRoots;
+    std::vector<std::wstring> madeFolders;  // every MakeFolder call, in order
+    std::vector<std::pair<std::wstring, std::wstring>> copies;
+
+    std::optional<std::uint64_t> FileLength(const std::wstring& path, ErrorCode* error) override {
+        const auto file = files.find(path);
+        if (file == files.end()) {
+            if (error) *error = 2;  // ERROR_FILE_NOT_FOUND
+            return std::nullopt;
+        }
+        return file->second.size();
+    }
+    ErrorCode CopyReplacing(const std::wstring& from, const std::wstring& to) override {
+        copies.emplace_back(from, to);
+        const auto file = files.find(from);
+        if (file == files.end()) return 2;
+        files[to] = file->second;
+        return 0;
+    }
+    ErrorCode MakeFolder(const std::wstring& path) override {
+        madeFolders.push_back(path);
+        return 0;
+    }
+    ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes) override {
+        const auto file = files.find(path);
+        if (file == files.end()) return 2;
+        bytes = file->second;
+        return 0;
+    }
+    ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes) override {
+        files[path] = std::string(bytes);
+        return 0;
+    }
+    bool VolumeReachable(const std::wstring& root) override {
+        return unreachableRoots.count(root) == 0;
+    }
+};
+
+}  // namespace tallowmere::playlist::testing
