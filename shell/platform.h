@@ -1,14 +1,81 @@
 #pragma once
-// Win32 platform services the shell relies on: message boxes, system error text, the
-// command line, the program's folder, letting pending window events run, ending the program.
+// Win32 platform services the program relies on: files, message boxes, system error text,
+// the command line, the program's folder, the local clock, letting pending window events run,
+// ending the program. File services return the Win32 error code (ERROR_SUCCESS when they
+// worked) so callers keep failures as data and turn them into text only at the edge.
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tallowmere::shell {
 
 inline constexpr wchar_t kApplicationTitle[] = L"Tallowmere";
+
+// Owns a kernel handle (files); closes it once.
+class UniqueHandle {
+public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
+    ~UniqueHandle() { reset(); }
+    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+
+    HANDLE get() const { return handle_; }
+    bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
+    void reset(HANDLE handle = INVALID_HANDLE_VALUE) {
+        if (valid()) CloseHandle(handle_);
+        handle_ = handle;
+    }
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+// ---- files ------------------------------------------------------------------------------
+
+// Length in bytes of a file. nullopt (and *error set when given) when the file or its folder
+// is missing, cannot be reached, or the path names a folder.
+std::optional<std::uint64_t> FileLength(const std::wstring& path, DWORD* error = nullptr);
+
+// Whether anything (file or folder) exists under path.
+bool PathTaken(const std::wstring& path);
+
+// Copies a file, replacing an existing destination.
+DWORD CopyFileReplacing(const std::wstring& from, const std::wstring& to);
+
+// Renames (moves on the same volume) a file; never replaces: fails with
+// ERROR_ALREADY_EXISTS when `to` is taken.
+DWORD RenameFileNoReplace(const std::wstring& from, const std::wstring& to);
+
+// Makes one folder (not its parents); fails with ERROR_ALREADY_EXISTS when it exists.
+DWORD MakeOneFolder(const std::wstring& path);
+
+// Reads a whole file into bytes (replacing what bytes held).
+DWORD ReadWholeFile(const std::wstring& path, std::string& bytes);
+
+// Creates or truncates the file and writes bytes to it.
+DWORD WriteWholeFile(const std::wstring& path, std::string_view bytes);
+
+// ---- clock ------------------------------------------------------------------------------
+
+struct LocalClockTime {
+    int hour = 0;   // 0-23
+    int day = 1;    // 1-31
+    int month = 1;  // 1-12
+};
+LocalClockTime LocalClockNow();
+
+// ---- message boxes and errors -----------------------------------------------------------
 
 enum class BoxButtons { Ok, YesNo };  // YesNo: Yes is the default button
 enum class BoxIcon { None, Question, Critical };
@@ -20,8 +87,10 @@ BoxAnswer ShowMessageBox(HWND owner, std::wstring_view prompt, BoxButtons button
                          std::wstring_view title = {}, UINT extraFlags = 0);
 
 // The system's description of a Win32 error code (FormatMessageW), without the trailing
-// line break; a hexadecimal fallback when the system has none.
+// line break; "Error 0x........" when the system has none.
 std::wstring SystemErrorText(DWORD code);
+
+// ---- process ----------------------------------------------------------------------------
 
 // The raw command line of the process (GetCommandLineW).
 std::wstring RawCommandLine();
@@ -29,9 +98,10 @@ std::wstring RawCommandLine();
 // The folder of the running executable, without a trailing backslash.
 std::wstring ProgramFolder();
 
-// Handles the window events waiting in the queue, then returns. A WM_QUIT met here is
+// Handles the window events waiting in the queue, then returns. Messages go through
+// IsDialogMessage for dialogWindow when given (Tab between controls). A WM_QUIT met here is
 // posted again so the main loop still sees it.
-void LetPendingEventsRun();
+void LetPendingEventsRun(HWND dialogWindow = nullptr);
 
 // Ends the process at once.
 [[noreturn]] void EndProgram(UINT exitCode = 0);

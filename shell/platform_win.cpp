@@ -1,18 +1,172 @@
-// Win32 platform services. TODO(foundation): replace these placeholders.
+// Win32 platform services: thin wrappers that keep each call's failure as a Win32 error code.
 #include "shell/platform.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace tallowmere::shell {
 
-BoxAnswer ShowMessageBox(HWND owner, std::wstring_view prompt, BoxButtons, BoxIcon,
-                         std::wstring_view title, UINT extraFlags) {
-    std::wstring p(prompt), t(title.empty() ? std::wstring_view(kApplicationTitle) : title);
-    MessageBoxW(owner, p.c_str(), t.c_str(), MB_OK | extraFlags);
-    return BoxAnswer::Ok;
+namespace {
+
+DWORD LastErrorOr(DWORD fallback) {
+    const DWORD code = GetLastError();
+    return code != ERROR_SUCCESS ? code : fallback;
 }
-std::wstring SystemErrorText(DWORD) { return {}; }
-std::wstring RawCommandLine() { return GetCommandLineW(); }
-std::wstring ProgramFolder() { return {}; }
-void LetPendingEventsRun() {}
+
+}  // namespace
+
+std::optional<std::uint64_t> FileLength(const std::wstring& path, DWORD* error) {
+    // Attributes rather than opening the file: the length can be read even while another
+    // program holds the file open without sharing.
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    DWORD code = ERROR_SUCCESS;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        code = LastErrorOr(ERROR_FILE_NOT_FOUND);
+    } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        code = ERROR_ACCESS_DENIED;  // what opening a folder as a file gives
+    }
+    if (code != ERROR_SUCCESS) {
+        if (error) *error = code;
+        return std::nullopt;
+    }
+    if (error) *error = ERROR_SUCCESS;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool PathTaken(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+DWORD CopyFileReplacing(const std::wstring& from, const std::wstring& to) {
+    return CopyFileW(from.c_str(), to.c_str(), /*bFailIfExists=*/FALSE) ? ERROR_SUCCESS
+                                                                        : LastErrorOr(ERROR_GEN_FAILURE);
+}
+
+DWORD RenameFileNoReplace(const std::wstring& from, const std::wstring& to) {
+    // No MOVEFILE_REPLACE_EXISTING and no MOVEFILE_COPY_ALLOWED: a taken name fails, and a
+    // rename never turns into a copy.
+    return MoveFileExW(from.c_str(), to.c_str(), 0) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
+}
+
+DWORD MakeOneFolder(const std::wstring& path) {
+    return CreateDirectoryW(path.c_str(), nullptr) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
+}
+
+DWORD ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    bytes.clear();
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.valid()) return LastErrorOr(ERROR_OPEN_FAILED);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return LastErrorOr(ERROR_READ_FAULT);
+    if (static_cast<unsigned long long>(size.QuadPart) > bytes.max_size()) return ERROR_NOT_ENOUGH_MEMORY;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        DWORD read = 0;
+        if (!ReadFile(file.get(), bytes.data() + done, chunk, &read, nullptr)) {
+            bytes.clear();
+            return LastErrorOr(ERROR_READ_FAULT);
+        }
+        if (read == 0) break;  // the file shrank while we read it
+        done += read;
+    }
+    bytes.resize(done);
+    return ERROR_SUCCESS;
+}
+
+DWORD WriteWholeFile(const std::wstring& path, std::string_view bytes) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    if (!file.valid()) return LastErrorOr(ERROR_OPEN_FAILED);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr)) {
+            return LastErrorOr(ERROR_WRITE_FAULT);
+        }
+        done += written;
+    }
+    return ERROR_SUCCESS;
+}
+
+LocalClockTime LocalClockNow() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return {now.wHour, now.wDay, now.wMonth};
+}
+
+BoxAnswer ShowMessageBox(HWND owner, std::wstring_view prompt, BoxButtons buttons, BoxIcon icon,
+                         std::wstring_view title, UINT extraFlags) {
+    UINT flags = buttons == BoxButtons::YesNo ? (MB_YESNO | MB_DEFBUTTON1) : MB_OK;
+    switch (icon) {
+    case BoxIcon::None: break;
+    case BoxIcon::Question: flags |= MB_ICONQUESTION; break;
+    case BoxIcon::Critical: flags |= MB_ICONERROR; break;
+    }
+    const std::wstring promptText(prompt);
+    const std::wstring titleText(title.empty() ? std::wstring_view(kApplicationTitle) : title);
+    switch (MessageBoxW(owner, promptText.c_str(), titleText.c_str(), flags | extraFlags)) {
+    case IDYES: return BoxAnswer::Yes;
+    case IDNO: return BoxAnswer::No;
+    default: return BoxAnswer::Ok;
+    }
+}
+
+std::wstring SystemErrorText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text;
+    if (length && buffer) text.assign(buffer, length);
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+    if (text.empty()) {
+        wchar_t fallback[32];
+        swprintf(fallback, 32, L"Error 0x%08lX", static_cast<unsigned long>(code));
+        text = fallback;
+    }
+    return text;
+}
+
+std::wstring RawCommandLine() {
+    const wchar_t* commandLine = GetCommandLineW();
+    return commandLine ? commandLine : L"";
+}
+
+std::wstring ProgramFolder() {
+    // Paths may exceed MAX_PATH: grow the buffer until the whole name fits.
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return {};
+        if (length < buffer.size()) {
+            std::wstring path(buffer.data(), length);
+            const auto slash = path.find_last_of(L"\\/");
+            return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+        }
+        if (buffer.size() >= 32768) return {};
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+void LetPendingEventsRun(HWND dialogWindow) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            // The main loop must still see it and end the program.
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        if (dialogWindow && IsDialogMessageW(dialogWindow, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
 void EndProgram(UINT exitCode) { ExitProcess(exitCode); }
 
 }  // namespace tallowmere::shell
