@@ -18,18 +18,25 @@ enum class BoxButtons { Ok, YesNo };  // YesNo: Yes is the default button
 enum class BoxIcon { None, Question, Critical };
 enum class BoxAnswer { Ok, Yes, No };
 
+enum class RenameResult {
+    Done,
+    NameTaken,  // the new name exists already; nothing was changed
+    Failed,     // any other reason (old name missing, access denied...)
+};
+
 class WatcherHost {
 public:
     virtual ~WatcherHost() = default;
+    // Length in bytes of a file; nothing when it or its folder cannot be read.
     virtual std::optional<std::uint64_t> FileLength(const std::wstring& path) = 0;
     virtual bool CopyReplacing(const std::wstring& from, const std::wstring& to) = 0;
-    // Never replaces: fails when `to` is taken.
-    virtual bool RenameNoReplace(const std::wstring& from, const std::wstring& to) = 0;
-    virtual bool PathTaken(const std::wstring& path) = 0;
+    // Never replaces an existing file.
+    virtual RenameResult RenameNoReplace(const std::wstring& from, const std::wstring& to) = 0;
     virtual LocalTime Now() = 0;
-    // Empty title: the box carries "Tallowmere".
+    // A modal box. Empty title: the box carries "Tallowmere".
     virtual BoxAnswer ShowBox(const std::wstring& prompt, BoxButtons buttons, BoxIcon icon,
                               const std::wstring& title) = 0;
+    // Ends the program at once.
     virtual void EndProgram() = 0;
 };
 
@@ -41,6 +48,9 @@ struct WatchedFiles {
 // "C:\Program Files\Winamp\winamp.m3u" and "...winamp.m3u.bak".
 WatchedFiles DefaultWatchedFiles();
 
+// Consecutive failed ticks that end the program: twelve ticks of 5 s, one minute.
+inline constexpr int kFailedTicksBeforeShutdown = 12;
+
 class MainPlaylistWatcher {
 public:
     MainPlaylistWatcher(WatcherHost& host, WatchedFiles files);
@@ -51,10 +61,17 @@ public:
     int WFFails() const { return WFFails_; }
 
 private:
+    // Steps 1-4 of a tick; false at the first failure (the rest is abandoned).
+    bool CompareAndAct();
+    bool Shrunk();
+    bool Archive();
+    BoxAnswer Ask(const std::wstring& prompt, BoxButtons buttons, BoxIcon icon,
+                  const std::wstring& title);
+
     WatcherHost& host_;
     WatchedFiles files_;
     std::int16_t WFFails_ = 0;
-    bool boxOpen_ = false;
+    bool boxOpen_ = false;  // a tick is waiting in a box: later ticks are skipped
 };
 
 }  // namespace tallowmere::watcher
