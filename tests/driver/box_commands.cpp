@@ -116,12 +116,16 @@ std::wstring IconKind(HWND box) {
     for (HWND child : Children(box)) {
         if (IsIconStatic(child)) iconControl = child;
     }
+    // A box without icon hides its icon control (Windows) or shrinks it to nothing and
+    // leaves it empty (Wine).
     if (!iconControl || !IsWindowVisible(iconControl)) return L"none";
+    DWORD_PTR icon = 0;
+    SendMessageTimeoutW(iconControl, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon);
     RECT rect{};
     GetWindowRect(iconControl, &rect);
     const int width = std::min<int>(rect.right - rect.left, GetSystemMetrics(SM_CXICON));
     const int height = std::min<int>(rect.bottom - rect.top, GetSystemMetrics(SM_CYICON));
-    if (width <= 0 || height <= 0) return L"unknown";
+    if (!icon || width <= 0 || height <= 0) return L"none";
     const auto shown = CaptureWindow(iconControl, width, height);
     if (shown.empty()) return L"unknown";
     const COLORREF background = shown.front();  // icons leave their corner transparent
@@ -227,11 +231,11 @@ int NoBox(const Args& args) {
     return kDone;
 }
 
-const RegisterCommand kWaitBox{{L"wait-box", L"--title=T [--pid=N] [--timeout=MS]: wait for a message box, print it",
+const RegisterCommand kWaitBox{{L"wait-box", L"--title=T [--pid=N] [--exe=NAME] [--timeout=MS]: wait for a message box, print it",
                                 WaitBox}};
-const RegisterCommand kPress{{L"press", L"--title=T --button=TEXT [--pid=N] [--timeout=MS]: print the box, press a button",
+const RegisterCommand kPress{{L"press", L"--title=T --button=TEXT [--pid=N] [--exe=NAME] [--timeout=MS]: print the box, press a button",
                               Press}};
-const RegisterCommand kNoBox{{L"no-box", L"[--title=T] [--pid=N] [--for=MS]: fail if a message box shows up within MS",
+const RegisterCommand kNoBox{{L"no-box", L"[--title=T] [--pid=N] [--exe=NAME] [--for=MS]: fail if a message box shows up within MS",
                               NoBox}};
 
 }  // namespace

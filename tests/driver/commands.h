@@ -61,6 +61,8 @@ std::wstring WindowText(HWND window);
 std::wstring ClassName(HWND window);
 bool IsMessageBoxWindow(HWND window);  // dialog class #32770
 DWORD ProcessIdOf(HWND window);
+// File name (no folder) of a process's executable; empty when it cannot be asked.
+std::wstring ProcessFileName(DWORD pid);
 
 // Top-level windows (hidden ones included) for which `match` answers yes.
 std::vector<HWND> TopLevelWindows(const std::function<bool(HWND)>& match);
@@ -69,7 +71,8 @@ std::vector<HWND> TopLevelWindows(const std::function<bool(HWND)>& match);
 HWND WaitForTopLevel(const std::function<bool(HWND)>& match, DWORD timeoutMs);
 
 // The filter most commands share: --title=T / --caption=C (exact window text),
-// --class=NAME, --box (class #32770), --pid=N. Prints an error and answers nullopt when
+// --class=NAME, --box (class #32770), --pid=N, --exe=NAME (the owning process's file name,
+// e.g. tallowmere.exe, so the tests' own boxes are never taken for the program's). Prints an error and answers nullopt when
 // none of title/caption is given and `needText` is true.
 std::optional<std::function<bool(HWND)>> WindowFilter(const Args& args, bool needText = true);
 

@@ -104,6 +104,19 @@ DWORD ProcessIdOf(HWND window) {
     return pid;
 }
 
+std::wstring ProcessFileName(DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return {};
+    wchar_t path[MAX_PATH * 4] = {};
+    DWORD size = MAX_PATH * 4;
+    const BOOL ok = QueryFullProcessImageNameW(process, 0, path, &size);
+    CloseHandle(process);
+    if (!ok) return {};
+    const std::wstring full(path, size);
+    const auto slash = full.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? full : full.substr(slash + 1);
+}
+
 std::vector<HWND> TopLevelWindows(const std::function<bool(HWND)>& match) {
     struct Search {
         const std::function<bool(HWND)>* match;
@@ -140,12 +153,17 @@ std::optional<std::function<bool(HWND)>> WindowFilter(const Args& args, bool nee
     }
     const auto className = args.Option(L"class");
     const bool box = args.Option(L"box").has_value();
+    const auto exe = args.Option(L"exe");
     const auto pidText = args.Option(L"pid");
     const DWORD pid = pidText ? static_cast<DWORD>(std::wcstoul(pidText->c_str(), nullptr, 10)) : 0;
     return [=](HWND window) {
         if (box && !IsMessageBoxWindow(window)) return false;
         if (className && ClassName(window) != *className) return false;
         if (pid && ProcessIdOf(window) != pid) return false;
+        if (exe && CompareStringOrdinal(ProcessFileName(ProcessIdOf(window)).c_str(), -1, exe->c_str(), -1,
+                                        TRUE) != CSTR_EQUAL) {
+            return false;
+        }
         if (text && WindowText(window) != *text) return false;
         return true;
     };

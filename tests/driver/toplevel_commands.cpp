@@ -107,14 +107,14 @@ int ListWindows(const Args& args) {
 }
 
 const RegisterCommand kWaitWindow{{L"wait-window",
-                                   L"--caption=C [--visible=1|0] [--class=N] [--pid=N] [--timeout=MS]: wait for a top-level window",
+                                   L"--caption=C [--visible=1|0] [--class=N] [--pid=N] [--exe=NAME] [--timeout=MS]: wait for a top-level window",
                                    WaitWindow}};
 const RegisterCommand kWaitGone{{L"wait-gone", L"--caption=C|--title=T [--box] [--timeout=MS]: wait until no such window exists",
                                  WaitGone}};
 const RegisterCommand kWaitExit{{L"wait-exit", L"--caption=C [--timeout=MS]: wait for the window's process to end",
                                  WaitExit}};
 const RegisterCommand kClose{{L"close-window", L"--caption=C [--timeout=MS]: post WM_CLOSE to the window", CloseWindow}};
-const RegisterCommand kList{{L"windows", L"[--caption=C] [--class=N] [--box] [--pid=N] [--visible-only]: list top-level windows",
+const RegisterCommand kList{{L"windows", L"[--caption=C] [--class=N] [--box] [--pid=N] [--exe=NAME] [--visible-only]: list top-level windows",
                              ListWindows}};
 
 }  // namespace
