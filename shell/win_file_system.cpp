@@ -115,6 +115,19 @@ ErrorCode PutInPlace(const std::wstring& temporaryPath, const std::wstring& path
     }
 }
 
+// Whether the playlist could be replaced now: not read-only, not held open by a handle that
+// refuses writing or deleting. Asked before anything is written, so a playlist that cannot be
+// replaced costs no temporary file (and ReplaceFileW, which under Wine leaves a file of its
+// own behind when it fails, is not tried).
+ErrorCode CheckReplaceable(const std::wstring& path) {
+    FileHandle target(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (target.Valid()) return ERROR_SUCCESS;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;  // a new file is fine
+}
+
 }  // namespace
 
 std::optional<std::uint64_t> WinFileSystem::FileLength(const std::wstring& path,
@@ -168,16 +181,21 @@ ErrorCode WinFileSystem::ReadWholeFile(const std::wstring& path, std::string& by
 }
 
 ErrorCode WinFileSystem::ReplaceWholeFile(const std::wstring& path, std::string_view bytes) {
+    if (const ErrorCode error = CheckReplaceable(path)) return error;
     std::wstring temporaryPath;
     HANDLE rawHandle = INVALID_HANDLE_VALUE;
     if (const ErrorCode error = CreateTemporaryBeside(path, temporaryPath, rawHandle)) return error;
     FileHandle temporary(rawHandle);
-    ErrorCode error = WriteAll(temporary.Get(), bytes);
+    ErrorCode error = WriteTemporary(temporary.Get(), bytes);
     if (!error && !FlushFileBuffers(temporary.Get())) error = GetLastError();
     if (!temporary.Close() && !error) error = GetLastError();
     if (!error) error = PutInPlace(temporaryPath, path);
     if (error) DeleteFileW(temporaryPath.c_str());
     return error;
+}
+
+ErrorCode WinFileSystem::WriteTemporary(void* file, std::string_view bytes) {
+    return WriteAll(static_cast<HANDLE>(file), bytes);
 }
 
 bool WinFileSystem::VolumeReachable(const std::wstring& root) {

@@ -18,6 +18,10 @@ public:
     playlist::ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes) override;
     // Never shows the system's "insert a disk" box.
     bool VolumeReachable(const std::wstring& root) override;
+
+protected:
+    // Writes the new content into the temporary file (a seam for tests that fail it midway).
+    virtual playlist::ErrorCode WriteTemporary(void* file, std::string_view bytes);
 };
 
 }  // namespace tallowmere::shell
