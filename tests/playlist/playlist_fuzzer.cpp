@@ -1,0 +1,90 @@
+// libFuzzer target over reading, classification, resolution and the rewrite: whatever the
+// bytes, nothing crashes, every line comes back byte for byte after a rewrite, and the
+// operations keep only lines that were in the file.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "playlist/operations.h"
+#include "playlist/paths.h"
+#include "playlist/playlist_text.h"
+#include "tests/playlist/test_support.h"
+
+using namespace tallowmere::playlist;
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) std::abort();
+}
+
+bool IsSubsequence(const std::vector<std::string_view>& part, const std::vector<std::string_view>& whole) {
+    std::size_t k = 0;
+    for (const std::string_view line : whole) {
+        if (k < part.size() && part[k] == line) ++k;
+    }
+    return k == part.size();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    const std::wstring path = size % 2 ? L"D:\\Lists\\list.m3u8" : L"D:\\Lists\\list.m3u";
+    const auto playlist = ParsePlaylist(bytes, path);
+    if (!playlist) {
+        Check(bytes.find('\0') != std::string::npos || bytes.starts_with("\xFF\xFE") ||
+              bytes.starts_with("\xFE\xFF"));
+        return 0;
+    }
+    const std::vector<std::string_view> lines = SplitLines(playlist->Body());
+    for (const std::string_view line : lines) {
+        Check(line.find_first_of("\r\n") == std::string_view::npos);
+    }
+    // Every line comes back byte for byte after a rewrite.
+    const std::string rewritten = RewriteBytes(lines, playlist->Bom());
+    const auto reread = ParsePlaylist(rewritten, path);
+    Check(reread.has_value());
+    Check(SplitLines(reread->Body()) == lines || lines.empty());
+
+    // Resolution puts a prefix in front of the entry's own bytes.
+    PlaylistWriter writer;
+    std::size_t entries = 0;
+    for (const std::string_view line : lines) {
+        if (ClassifyLine(line) != LineKind::Entry) continue;
+        const std::wstring entry = playlist->Decode(line);
+        const std::wstring prefix = ResolutionPrefix(entry, L"D:\\Lists\\", L"\\\\srv\\apps");
+        const std::wstring resolved = ResolveEntry(entry, L"D:\\Lists\\", L"\\\\srv\\apps");
+        Check(resolved == prefix + entry);
+        Check(resolved.ends_with(GetFileName(resolved)));
+        Check(resolved.starts_with(VolumeRootOf(resolved)));
+        IsStreamAddress(entry);
+        writer.Add(playlist->Encode(prefix), line);
+        ++entries;
+    }
+    const std::string resolvedBytes = writer.Finish();
+    const std::vector<std::string_view> resolvedLines = SplitLines(resolvedBytes);
+    Check(resolvedLines.size() == entries);
+    std::size_t k = 0;
+    for (const std::string_view line : lines) {
+        if (ClassifyLine(line) == LineKind::Entry) Check(resolvedLines[k++].ends_with(line));
+    }
+
+    // The operations keep only lines of the file, in their order, byte for byte.
+    for (auto operation : {RemoveTagInfo, StripDuplicates, StripMissingSongs}) {
+        testing::MemoryFileSystem files;
+        testing::RecordingHost host;
+        files.files[path] = bytes;
+        files.files[L"D:\\Lists\\a.mp3"] = "";
+        const RunContext context{host, files, L"C:\\Program"};
+        Check(operation(context, path) == RunOutcome::Done);
+        Check(files.files[path + L"_backup"] == bytes);
+        Check(!host.BusyVisible());
+        const auto result = ParsePlaylist(files.files[path], path);
+        Check(result.has_value());
+        if (operation != StripMissingSongs) Check(IsSubsequence(SplitLines(result->Body()), lines));
+    }
+    return 0;
+}
