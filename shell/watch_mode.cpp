@@ -131,6 +131,8 @@ bool WatchMode::CheckFile() {
 
 // --- frmMain ------------------------------------------------------------------------
 
+// Every way that watch mode cannot start ends the program here, after its box. On success
+// the answer is false, "do not show the window", which Form_Load passes on.
 bool frmMain::StartWatchMode() {
     watch_ = std::make_unique<WatchMode>();
     if (!watch_->Acquired()) EndAfterBox(kAlreadyWatchedPrompt, BoxIcon::None, kAlreadyWatchedTitle);
@@ -151,7 +153,7 @@ bool frmMain::StartWatchMode() {
         EndAfterBox(L"Tallowmere\r\n\r\nCould not start the watch timer.\r\n\r\n" + reason,
                     BoxIcon::Critical, kCannotWatchTitle);
     }
-    return true;
+    return false;
 }
 
 void frmMain::tmrWatchFile_Timer() {
