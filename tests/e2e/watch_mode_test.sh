@@ -15,13 +15,13 @@ first_watcher=""
 cleanup_all() {
   e2e_cleanup
   if [ -n "$first_watcher" ]; then E2E_APP_PID=$first_watcher; e2e_cleanup; fi
-  rm -f "$WINAMP"/winamp.m3u*
+  rm -rf "$WINAMP"/winamp.m3u*
 }
 trap cleanup_all EXIT
 
 fresh_folder() {
   mkdir -p "$WINAMP"
-  rm -f "$WINAMP"/winamp.m3u*
+  rm -rf "$WINAMP"/winamp.m3u*
 }
 bytes() { od -An -c "$1"; }
 # wait_copy A B SECONDS: A and B become byte for byte the same within SECONDS.
@@ -44,6 +44,22 @@ e2e_expect 'text=Tallowmere\r\n\r\nPlaylist missing' "buttons=OK" "icon=critical
 e2e_wait_exit 20
 [ "$(bytes "$BACKUP")" == "$backup_before" ] || e2e_fail "missing playlist: the main backup was touched"
 e2e_log "ok: watch mode without a main playlist"
+
+# ---- The main backup cannot be replaced: a box naming it and the reason, then the end ---
+fresh_folder
+printf 'C:\\Music\\one.mp3\r\n' >"$PLAYLIST"
+mkdir "$BACKUP"  # a folder where the main backup should be: the copy fails
+e2e_start "$work" -watchfile
+e2e_driver press --title="Cannot Watch File" --button=OK --timeout=60000 ||
+  e2e_fail "copy failure: no Cannot Watch File box"
+e2e_expect "buttons=OK" "icon=critical"
+text=$(e2e_value text)
+[[ $text == *'C:\\Program Files\\Winamp\\winamp.m3u.bak\r\n\r\n'?* ]] ||
+  e2e_fail "copy failure: the box does not name the main backup and a reason: $text"
+e2e_wait_exit 20
+[ -d "$BACKUP" ] && [ -z "$(ls -A "$BACKUP")" ] || e2e_fail "copy failure: the folder was changed"
+rmdir "$BACKUP"
+e2e_log "ok: a main backup that cannot be written ends watch mode with the reason"
 
 # ---- -watchfile, -WATCHFILE: the main backup becomes a byte copy, no window, no box ----
 for switch in -watchfile -WATCHFILE; do
@@ -83,11 +99,16 @@ e2e_log "ok: a second watcher is refused"
 # ---- The real timer: a shrunk playlist is caught and restored on Yes -------------------
 printf '#EXTM3U\r\n' >"$PLAYLIST"
 shrunk_at=$SECONDS
-e2e_driver press --title="Restore last playlist" --button=Yes --timeout=12000 ||
+e2e_driver wait-box --title="Restore last playlist" --timeout=12000 ||
   e2e_fail "shrunk: no question within 12 s"
 e2e_expect 'text=Tallowmere - Main Playlist Watcher\r\n\r\nThe playlist appears to have been altered, and has decreased in size. Would you like to restore the previous version of the playlist?' \
   "buttons=Yes|No" "default=Yes" "icon=question"
 e2e_log "question after $((SECONDS - shrunk_at)) s"
+sleep 11  # two more ticks fall due while the question is open: no second box
+e2e_driver windows --box --visible-only
+e2e_expect "count=1"
+e2e_driver press --title="Restore last playlist" --button=Yes --timeout=5000 ||
+  e2e_fail "shrunk: could not answer Yes"
 e2e_driver press --title=Tallowmere --button=OK --timeout=10000 || e2e_fail "restored: no box"
 e2e_expect "text=Restored successfully" "buttons=OK" "icon=none"
 cmp -s "$PLAYLIST" "$BACKUP" || e2e_fail "restored: the playlist is not the main backup"
