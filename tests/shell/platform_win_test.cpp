@@ -200,9 +200,14 @@ std::thread AnswerBox(const wchar_t* title, int buttonId, BoxSeen& seen, std::at
     return std::thread([=, &seen, &found] {
         for (int attempt = 0; attempt < 200 && !found; ++attempt) {
             Sleep(50);
-            HWND box = FindWindowW(L"#32770", title);
-            DWORD pid = 0;
-            if (!box || (GetWindowThreadProcessId(box, &pid), pid != GetCurrentProcessId())) continue;
+            // Another program's box may carry the same title: look for ours among them.
+            HWND box = nullptr;
+            while ((box = FindWindowExW(nullptr, box, L"#32770", title)) != nullptr) {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(box, &pid);
+                if (pid == GetCurrentProcessId()) break;
+            }
+            if (!box) continue;
             wchar_t text[256] = {};
             GetDlgItemTextW(box, 0xFFFF, text, 256);
             seen.text = text;
