@@ -1,0 +1,30 @@
+#pragma once
+// The command line of tallowmere-cli, as a pure function from its arguments.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tallowmere::shell {
+
+enum class CliOperation { RemoveTags, StripMissing, StripDupes, CopyToFolder };
+
+struct CliRequest {
+    CliOperation operation = CliOperation::RemoveTags;
+    bool dryRun = false;
+    bool quiet = false;
+    std::vector<std::wstring> playlists;
+};
+
+struct CliParse {
+    enum class Kind { Run, Help, UsageError } kind = Kind::UsageError;
+    CliRequest request;     // Kind::Run
+    std::wstring problem;   // Kind::UsageError: what is wrong, for standard error
+};
+
+// arguments: argv without the program's own name.
+CliParse ParseCliArguments(const std::vector<std::wstring>& arguments);
+
+// The text of --help.
+std::wstring CliUsage();
+
+}  // namespace tallowmere::shell
