@@ -1,0 +1,257 @@
+// tallowmere-cli on real files under Wine, compared byte for byte with the window's code path:
+// the same operation run in this process through a recording host.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "playlist/operations.h"
+#include "shell/win_file_system.h"
+#include "tests/playlist/test_support.h"
+
+namespace tallowmere::shell {
+namespace {
+
+namespace fs = std::filesystem;
+using playlist::testing::RecordingHost;
+
+// The CLI exe, given by the build as a Unix path; under Wine that is drive Z:.
+std::wstring CliExePath() {
+    std::wstring path = fs::path(TALLOWMERE_CLI_EXE).wstring();
+    if (!path.empty() && path[0] == L'/') {
+        std::replace(path.begin(), path.end(), L'/', L'\\');
+        path = L"Z:" + path;
+    }
+    return path;
+}
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Every file below root, by its path relative to root, with its bytes.
+std::map<std::wstring, std::string> Snapshot(const fs::path& root) {
+    std::map<std::wstring, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file()) files[fs::relative(entry.path(), root).wstring()] = ReadBytes(entry.path());
+    }
+    return files;
+}
+
+std::wstring FromUtf8(const std::string& bytes) {
+    if (bytes.empty()) return {};
+    const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    return text;
+}
+
+std::vector<std::wstring> Lines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    std::wstringstream stream(text);
+    for (std::wstring line; std::getline(stream, line);) {
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+struct CliResult {
+    DWORD exitCode = 0;
+    std::wstring out;
+    std::wstring err;
+};
+
+// Runs tallowmere-cli with its output redirected into files (so it writes UTF-8).
+CliResult RunCli(const std::wstring& arguments, const fs::path& workFolder) {
+    const fs::path outPath = workFolder / L"..cli-out", errPath = workFolder / L"..cli-err";
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    std::wstring commandLine = L"\"" + CliExePath() + L"\" " + arguments;
+    PROCESS_INFORMATION process{};
+    CliResult result;
+    const std::wstring folder = workFolder.wstring();
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                       folder.c_str(), &startup, &process)) {
+        WaitForSingleObject(process.hProcess, 60000);
+        GetExitCodeProcess(process.hProcess, &result.exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    } else {
+        result.exitCode = 0xDEAD;
+    }
+    CloseHandle(out);
+    CloseHandle(err);
+    result.out = FromUtf8(ReadBytes(outPath));
+    result.err = FromUtf8(ReadBytes(errPath));
+    fs::remove(outPath);
+    fs::remove(errPath);
+    return result;
+}
+
+std::wstring Quoted(const fs::path& path) { return L"\"" + path.wstring() + L"\""; }
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        root_ = fs::path(temp) / (L"tallowmere-cli-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                  std::to_wstring(GetTickCount64()));
+        fs::create_directories(root_);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    // A playlist folder: tag lines, a repeat in another case, a missing song, relative
+    // entries, an empty line, mixed line ends.
+    fs::path MakeLibrary(const std::wstring& name, const std::wstring& playlistName = L"Mix One.m3u") {
+        const fs::path folder = root_ / name;
+        WriteBytes(folder / L"Songs" / L"a.mp3", "song a");
+        WriteBytes(folder / L"Songs" / L"b.mp3", "song b!");
+        WriteBytes(folder / L"c.mp3", "song c");
+        WriteBytes(folder / playlistName,
+                   "#EXTM3U\r\n#EXTINF:1,A\r\nSongs\\a.mp3\r\n\r\nSONGS\\A.MP3\n#EXTINF:2,B\rSongs\\b.mp3\r\n"
+                   "missing.mp3\r\nc.mp3\r\n#EXTINF:1,A\r\n");
+        return folder;
+    }
+
+    // The window's code path: the operation itself with a recording host.
+    RecordingHost RunInProcess(playlist::RunOutcome (*operation)(const playlist::RunContext&, const std::wstring&),
+                               const fs::path& playlistPath) {
+        RecordingHost host;
+        WinFileSystem files;
+        const playlist::RunContext context{host, files, fs::path(CliExePath()).parent_path().wstring()};
+        operation(context, playlistPath.wstring());
+        return host;
+    }
+
+    fs::path root_;
+};
+
+TEST_F(CliTest, EachSubcommandMatchesTheWindowsCodePathByteForByte) {
+    const struct {
+        const wchar_t* subcommand;
+        playlist::RunOutcome (*operation)(const playlist::RunContext&, const std::wstring&);
+    } cases[] = {
+        {L"remove-tags", &playlist::RemoveTagInfo},
+        {L"strip-missing", &playlist::StripMissingSongs},
+        {L"strip-dupes", &playlist::StripDuplicates},
+        {L"copy-to-folder", &playlist::CopyToOneFolder},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.subcommand);
+        const fs::path inWindow = MakeLibrary(std::wstring(c.subcommand) + L"-window");
+        const fs::path inCli = MakeLibrary(std::wstring(c.subcommand) + L"-cli");
+        const auto before = Snapshot(inCli);
+
+        const RecordingHost host = RunInProcess(c.operation, inWindow / L"Mix One.m3u");
+        const CliResult cli = RunCli(std::wstring(c.subcommand) + L" " + Quoted(inCli / L"Mix One.m3u"), inCli);
+
+        EXPECT_EQ(cli.exitCode, 0u) << cli.err;
+        EXPECT_EQ(Snapshot(inCli), Snapshot(inWindow));
+        EXPECT_NE(Snapshot(inCli), before) << "the run changed nothing";
+        EXPECT_EQ(Lines(cli.out), host.log);
+        // What the window would show in a box goes to standard error.
+        EXPECT_EQ(Lines(cli.err), host.messages);
+    }
+}
+
+TEST_F(CliTest, TheLogLinesOfEachOperationReachStandardOutput) {
+    const fs::path folder = MakeLibrary(L"lines");
+    const fs::path playlist = folder / L"Mix One.m3u";
+
+    const CliResult dupes = RunCli(L"strip-dupes " + Quoted(playlist), folder);
+    EXPECT_EQ(dupes.exitCode, 0u);
+    EXPECT_EQ(Lines(dupes.out), (std::vector<std::wstring>{L"Duplicate SONGS\\A.MP3", L"Duplicate #EXTINF:1,A"}));
+    EXPECT_TRUE(dupes.err.empty()) << dupes.err;
+
+    const CliResult missing = RunCli(L"strip-missing " + Quoted(playlist), folder);
+    EXPECT_EQ(missing.exitCode, 0u);
+    EXPECT_EQ(Lines(missing.out), (std::vector<std::wstring>{L"Missing: missing.mp3"}));
+
+    const fs::path copyFolder = MakeLibrary(L"copy");
+    const CliResult copy = RunCli(L"copy-to-folder " + Quoted(copyFolder / L"Mix One.m3u"), copyFolder);
+    EXPECT_EQ(copy.exitCode, 0u);
+    EXPECT_EQ(Lines(copy.out), (std::vector<std::wstring>{L"Couldn't Copy missing.mp3"}));
+    EXPECT_EQ(Lines(copy.err), (std::vector<std::wstring>{L"Finished with 1 errors"}));
+}
+
+TEST_F(CliTest, AMissingPlaylistAmongThreeGivesExitOneAndTheOthersAreProcessed) {
+    const fs::path first = MakeLibrary(L"three", L"First.m3u");
+    WriteBytes(first / L"Third.m3u", ReadBytes(first / L"First.m3u"));
+    const std::string original = ReadBytes(first / L"First.m3u");
+
+    const CliResult cli = RunCli(L"remove-tags First.m3u Gone.m3u " + Quoted(first / L"Third.m3u"), first);
+
+    EXPECT_EQ(cli.exitCode, 1u);
+    EXPECT_EQ(Lines(cli.err), (std::vector<std::wstring>{
+                                  L"Unable to locate Winamp playlist. Please reselect it if the file still exists."}));
+    const std::string expected = "#EXTM3U\r\nSongs\\a.mp3\r\nSONGS\\A.MP3\r\nSongs\\b.mp3\r\nmissing.mp3\r\nc.mp3\r\n";
+    EXPECT_EQ(ReadBytes(first / L"First.m3u"), expected);
+    EXPECT_EQ(ReadBytes(first / L"Third.m3u"), expected);
+    EXPECT_EQ(ReadBytes(first / L"First.m3u_backup"), original);
+    EXPECT_FALSE(fs::exists(first / L"Gone.m3u_backup"));
+}
+
+TEST_F(CliTest, DryRunPrintsTheLogAndWritesNothing) {
+    for (const wchar_t* subcommand : {L"remove-tags", L"strip-missing", L"strip-dupes", L"copy-to-folder"}) {
+        SCOPED_TRACE(subcommand);
+        const fs::path dry = MakeLibrary(std::wstring(L"dry-") + subcommand);
+        const fs::path real = MakeLibrary(std::wstring(L"real-") + subcommand);
+        const auto before = Snapshot(dry);
+
+        const CliResult dryRun = RunCli(std::wstring(subcommand) + L" --dry-run \"Mix One.m3u\"", dry);
+        const CliResult realRun = RunCli(std::wstring(subcommand) + L" \"Mix One.m3u\"", real);
+
+        EXPECT_EQ(dryRun.exitCode, 0u);
+        EXPECT_EQ(Snapshot(dry), before);
+        EXPECT_EQ(dryRun.out, realRun.out);
+        EXPECT_EQ(dryRun.err, realRun.err);
+    }
+}
+
+TEST_F(CliTest, QuietUsageHelpAndNonAsciiNames) {
+    const fs::path folder = MakeLibrary(L"quiet", L"Mixé 日本.m3u");
+    const CliResult quiet = RunCli(L"strip-dupes --quiet \"Mixé 日本.m3u\"", folder);
+    EXPECT_EQ(quiet.exitCode, 0u);
+    EXPECT_TRUE(quiet.out.empty()) << quiet.out;
+    EXPECT_TRUE(fs::exists(folder / L"Mixé 日本.m3u_backup"));
+
+    for (const wchar_t* wrong : {L"", L"strip", L"strip-dupes", L"strip-dupes --force x.m3u"}) {
+        const CliResult usage = RunCli(wrong, folder);
+        EXPECT_EQ(usage.exitCode, 2u) << wrong;
+        EXPECT_TRUE(usage.out.empty()) << wrong;
+        EXPECT_NE(usage.err.find(L"Usage: tallowmere-cli"), std::wstring::npos) << wrong;
+    }
+
+    const CliResult help = RunCli(L"--help", folder);
+    EXPECT_EQ(help.exitCode, 0u);
+    EXPECT_NE(help.out.find(L"remove-tags|strip-missing|strip-dupes|copy-to-folder"), std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace tallowmere::shell
