@@ -263,7 +263,7 @@ void frmMain::CreateControls() {
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
     for (const ControlSpec& spec : kControls) {
         const wchar_t* className = L"Static";
-        DWORD style = WS_CHILD;
+        DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
         DWORD exStyle = 0;
         // Every control that takes the focus starts its own group, so the arrow keys stay
         // inside it instead of walking the window (IsDialogMessage).
@@ -314,6 +314,10 @@ void frmMain::CreateControls() {
         case kLblStatus: lblStatus_ = Static(control); break;
         default: break;
         }
+        // Labels lie under the other controls where they touch (Label3 reaches one pixel into
+        // the error log's frame): the control is drawn whole and the label is clipped.
+        if (className == std::wstring_view(L"Static"))
+            SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
 }
 

@@ -116,6 +116,19 @@ std::wstring FontText(HWND window, HWND control) {
            std::to_wstring((font->lfItalic ? 1 : 0) + (font->lfUnderline ? 2 : 0) + (font->lfStrikeOut ? 4 : 0));
 }
 
+// A control's text as it answers WM_GETTEXT (an edit control keeps its own text, which
+// GetWindowText cannot read from another process).
+std::wstring ControlText(HWND control) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return WindowText(control);
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
+                        &copied);
+    text.resize(copied);
+    return text;
+}
+
 bool IsListBox(HWND control) { return ClassName(control) == L"ListBox"; }
 bool IsComboBox(HWND control) { return ClassName(control) == L"ComboBox"; }
 
@@ -134,7 +147,7 @@ int Inspect(const Args& args) {
     for (HWND control : ChildrenInOrder(window)) {
         const std::wstring key = L"ctl." + std::to_wstring(GetDlgCtrlID(control)) + L".";
         Print(key + L"class", ClassName(control));
-        Print(key + L"text", WindowText(control));
+        Print(key + L"text", ControlText(control));
         Print(key + L"rect", RectText(RectInClient(window, control)));
         Print(key + L"style", Hex(static_cast<unsigned long long>(GetWindowLongPtrW(control, GWL_STYLE))));
         Print(key + L"exstyle", Hex(static_cast<unsigned long long>(GetWindowLongPtrW(control, GWL_EXSTYLE))));
@@ -274,7 +287,7 @@ int SetText(const Args& args) {
     const auto text = args.Option(L"text");
     if (!control || !text) return kBadUsage;
     SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text->c_str()));
-    Print(L"text", WindowText(control));
+    Print(L"text", ControlText(control));
     return kDone;
 }
 
