@@ -10,7 +10,6 @@ packages=(
   wine wine64                                         # run tallowmere.exe and the Windows tests
   xvfb xauth x11-utils                                # a display of their own for the tests
   imagemagick                                         # draws res/tallowmere.ico
-  procps                                              # ps, used to check nothing is left running
 )
 
 missing=()
