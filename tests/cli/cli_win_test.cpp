@@ -76,9 +76,13 @@ struct CliResult {
     std::wstring err;
 };
 
-// Runs tallowmere-cli with its output redirected into files (so it writes UTF-8).
+// Runs tallowmere-cli in workFolder with its output redirected into files (so it writes
+// UTF-8). The files go beside workFolder, so snapshots of it do not see them.
 CliResult RunCli(const std::wstring& arguments, const fs::path& workFolder) {
-    const fs::path outPath = workFolder / L"..cli-out", errPath = workFolder / L"..cli-err";
+    static int run = 0;
+    ++run;
+    const fs::path outPath = workFolder.parent_path() / (L"out-" + std::to_wstring(run) + L".txt");
+    const fs::path errPath = workFolder.parent_path() / (L"err-" + std::to_wstring(run) + L".txt");
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
     HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
@@ -105,8 +109,6 @@ CliResult RunCli(const std::wstring& arguments, const fs::path& workFolder) {
     CloseHandle(err);
     result.out = FromUtf8(ReadBytes(outPath));
     result.err = FromUtf8(ReadBytes(errPath));
-    fs::remove(outPath);
-    fs::remove(errPath);
     return result;
 }
 
@@ -164,16 +166,19 @@ TEST_F(CliTest, EachSubcommandMatchesTheWindowsCodePathByteForByte) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.subcommand);
-        const fs::path inWindow = MakeLibrary(std::wstring(c.subcommand) + L"-window");
-        const fs::path inCli = MakeLibrary(std::wstring(c.subcommand) + L"-cli");
-        const auto before = Snapshot(inCli);
+        // Both runs use the same folder, one after the other, since resolved paths name it.
+        const fs::path folder = MakeLibrary(c.subcommand);
+        const auto before = Snapshot(folder);
+        const RecordingHost host = RunInProcess(c.operation, folder / L"Mix One.m3u");
+        const auto afterWindow = Snapshot(folder);
+        fs::remove_all(folder);
+        MakeLibrary(c.subcommand);
 
-        const RecordingHost host = RunInProcess(c.operation, inWindow / L"Mix One.m3u");
-        const CliResult cli = RunCli(std::wstring(c.subcommand) + L" " + Quoted(inCli / L"Mix One.m3u"), inCli);
+        const CliResult cli = RunCli(std::wstring(c.subcommand) + L" " + Quoted(folder / L"Mix One.m3u"), folder);
 
         EXPECT_EQ(cli.exitCode, 0u) << cli.err;
-        EXPECT_EQ(Snapshot(inCli), Snapshot(inWindow));
-        EXPECT_NE(Snapshot(inCli), before) << "the run changed nothing";
+        EXPECT_EQ(Snapshot(folder), afterWindow);
+        EXPECT_NE(afterWindow, before) << "the run changed nothing";
         EXPECT_EQ(Lines(cli.out), host.log);
         // What the window would show in a box goes to standard error.
         EXPECT_EQ(Lines(cli.err), host.messages);
