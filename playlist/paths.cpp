@@ -86,16 +86,18 @@ bool IsStreamAddress(std::wstring_view entry) {
     return letters >= 2 && entry.substr(letters).starts_with(L"://");
 }
 
-std::wstring VolumeRootOf(std::wstring_view path) {
-    if (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && path[2] == L'\\') {
-        return std::wstring(path.substr(0, 3));
-    }
-    if (!path.starts_with(L"\\\\")) return {};
+std::size_t VolumeRootLength(std::wstring_view path) {
+    if (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && path[2] == L'\\') return 3;
+    if (!path.starts_with(L"\\\\")) return 0;
     const std::size_t serverEnd = path.find(L'\\', 2);
-    if (serverEnd == std::wstring_view::npos || serverEnd == 2) return {};  // no server name
+    if (serverEnd == std::wstring_view::npos || serverEnd == 2) return 0;  // no server name
     const std::size_t shareEnd = path.find(L'\\', serverEnd + 1);
-    if (shareEnd == std::wstring_view::npos || shareEnd == serverEnd + 1) return {};  // no share
-    return std::wstring(path.substr(0, shareEnd + 1));
+    if (shareEnd == std::wstring_view::npos || shareEnd == serverEnd + 1) return 0;  // no share
+    return shareEnd + 1;
+}
+
+std::wstring VolumeRootOf(std::wstring_view path) {
+    return std::wstring(path.substr(0, VolumeRootLength(path)));
 }
 
 }  // namespace tallowmere::playlist

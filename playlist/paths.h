@@ -56,5 +56,7 @@ bool IsStreamAddress(std::wstring_view entry);
 // The volume root a full path lies on: "X:\" for a drive letter, "\\server\share\" for a
 // share; empty when it names no volume (a relative text, three backslashes, no share name).
 std::wstring VolumeRootOf(std::wstring_view path);
+// The length of that root (0 for none).
+std::size_t VolumeRootLength(std::wstring_view path);
 
 }  // namespace tallowmere::playlist

@@ -16,7 +16,12 @@ class MissingSongFilter {
 public:
     MissingSongFilter(const RunContext& context, const PlaylistText& playlist,
                       const std::wstring& playlistPath)
-        : context_(context), playlist_(playlist), playlistFolder_(PlaylistFolder(playlistPath)) {}
+        : context_(context),
+          playlist_(playlist),
+          folder_(PlaylistFolder(playlistPath)),
+          drive_(context.programFolder.substr(0, 2)),
+          encodedFolder_(playlist.Encode(folder_)),
+          encodedDrive_(playlist.Encode(drive_)) {}
 
     void operator()(std::string_view line, PlaylistWriter& kept) {
         switch (ClassifyLine(line)) {
@@ -33,35 +38,58 @@ public:
             kept.Add(line);
             return;
         }
-        const std::wstring prefix =
-            ResolutionPrefix(entry, playlistFolder_, context_.programFolder);
-        const std::wstring resolved = prefix + entry;
-        const std::wstring root = VolumeRootOf(resolved);
-        if ((!root.empty() && !Reachable(root)) || FileExists(context_.files, resolved)) {
-            // Only the prefix is encoded: the entry's own bytes go out as they came in.
-            kept.Add(playlist_.Encode(prefix), line);
+        // The prefixes are encoded once per run; only they are ever encoded, so the entry's
+        // own bytes go out as they came in.
+        std::wstring_view prefix;
+        std::string_view encodedPrefix;
+        switch (FormOf(entry)) {
+            case EntryForm::Absolute:
+            case EntryForm::Network:
+                break;
+            case EntryForm::RootRelative:
+                prefix = drive_, encodedPrefix = encodedDrive_;
+                break;
+            case EntryForm::Relative:
+                prefix = folder_, encodedPrefix = encodedFolder_;
+                break;
+        }
+        resolved_.assign(prefix).append(entry);
+        const std::size_t rootLength = VolumeRootLength(resolved_);
+        const bool unreachable = rootLength != 0 && !Reachable(resolved_.substr(0, rootLength));
+        if (unreachable || FileExists(context_.files, resolved_)) {
+            kept.Add(encodedPrefix, line);
             return;
         }
-        context_.host.AppendLog(L"Missing: " + GetFileName(resolved));
+        context_.host.AppendLog(L"Missing: " + GetFileName(resolved_));
     }
 
 private:
     // Asks once per volume; logs "Unreachable: " at the first entry on a volume that is not.
     bool Reachable(const std::wstring& root) {
+        if (root == lastRoot_) return lastReachable_;  // the common case: the same volume again
         std::wstring key = root;
         LowerCaseInPlace(key);
-        const auto known = reachable_.find(key);
-        if (known != reachable_.end()) return known->second;
-        const bool reachable = context_.files.VolumeReachable(root);
-        reachable_.emplace(std::move(key), reachable);
-        if (!reachable) context_.host.AppendLog(L"Unreachable: " + root);
-        return reachable;
+        auto known = reachable_.find(key);
+        if (known == reachable_.end()) {
+            const bool reachable = context_.files.VolumeReachable(root);
+            if (!reachable) context_.host.AppendLog(L"Unreachable: " + root);
+            known = reachable_.emplace(std::move(key), reachable).first;
+        }
+        lastRoot_ = root;
+        lastReachable_ = known->second;
+        return lastReachable_;
     }
 
     const RunContext& context_;
     const PlaylistText& playlist_;
-    const std::wstring playlistFolder_;
+    const std::wstring folder_;  // the playlist folder
+    const std::wstring drive_;   // first two characters of the program's folder
+    const std::string encodedFolder_;
+    const std::string encodedDrive_;
+    std::wstring resolved_;  // reused from line to line
     std::unordered_map<std::wstring, bool> reachable_;  // lower-cased volume root -> answer
+    std::wstring lastRoot_;
+    bool lastReachable_ = false;
 };
 
 }  // namespace

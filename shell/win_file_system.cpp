@@ -160,8 +160,9 @@ ErrorCode WinFileSystem::ReadWholeFile(const std::wstring& path, std::string& by
     if (!file.Valid()) return GetLastError();
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size)) return GetLastError();
-    if (static_cast<std::uint64_t>(size.QuadPart) > bytes.max_size()) return ERROR_NOT_ENOUGH_MEMORY;
-    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    if (static_cast<std::uint64_t>(size.QuadPart) >= bytes.max_size()) return ERROR_NOT_ENOUGH_MEMORY;
+    // One byte more than the size, so reaching the end needs no second, larger buffer.
+    bytes.resize(static_cast<std::size_t>(size.QuadPart) + 1);
     std::size_t filled = 0;
     // Reads until the end, whatever the size said: the file may change while it is read.
     for (;;) {

@@ -1,0 +1,235 @@
+// Times the playlist operations on generated playlists of 200,000 lines against baselines
+// measured in the same run, and their peak memory against the file's size. Not a test: it
+// prints figures. Natively it times the window-free code over a plain POSIX file layer; built
+// for Windows (run under Wine or on Windows) it goes through the program's Win32 file system.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "playlist/operations.h"
+#include "playlist/paths.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "shell/win_file_system.h"
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#endif
+
+// Counting allocator: the peak of bytes held through operator new.
+namespace {
+std::atomic<std::size_t> g_current{0};
+std::atomic<std::size_t> g_peak{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+    void* p = std::malloc(size + 16);
+    if (!p) throw std::bad_alloc();
+    *static_cast<std::size_t*>(p) = size;
+    const std::size_t now = g_current += size;
+    std::size_t peak = g_peak.load();
+    while (now > peak && !g_peak.compare_exchange_weak(peak, now)) {}
+    return static_cast<char*>(p) + 16;
+}
+void operator delete(void* p) noexcept {
+    if (!p) return;
+    char* base = static_cast<char*>(p) - 16;
+    g_current -= *reinterpret_cast<std::size_t*>(base);
+    std::free(base);
+}
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete[](void* p) noexcept { operator delete(p); }
+void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
+
+namespace tallowmere::playlist {
+namespace {
+
+// Counts what the window would show; keeps no lines (the log's storage is the window's).
+class CountingHost : public OperationHost {
+public:
+    std::size_t logLines = 0;
+    void ClearLog() override { logLines = 0; }
+    void AppendLog(const std::wstring&) override { ++logLines; }
+    std::size_t LogCount() const override { return logLines; }
+    void ShowBusy(bool) override {}
+    void SetCaption(const std::wstring&) override {}
+    void ShowMessage(const std::wstring&) override {}
+    void ReportFailure(const FileFailure&) override { std::fprintf(stderr, "run failed\n"); }
+    void LetEventsRun() override {}
+};
+
+#ifdef _WIN32
+using BenchFileSystem = shell::WinFileSystem;
+
+std::wstring BenchFolder() {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    std::wstring folder = std::wstring(base) + L"tallowmere-bench\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+#else
+// A plain POSIX file layer with the same contract as the Win32 one (paths are ASCII here).
+class BenchFileSystem : public FileSystem {
+public:
+    static std::string Narrow(const std::wstring& path) { return std::string(path.begin(), path.end()); }
+    std::optional<std::uint64_t> FileLength(const std::wstring& path, ErrorCode* error) override {
+        struct stat info {};
+        if (stat(Narrow(path).c_str(), &info) != 0 || S_ISDIR(info.st_mode)) {
+            if (error) *error = 2;
+            return std::nullopt;
+        }
+        return static_cast<std::uint64_t>(info.st_size);
+    }
+    ErrorCode CopyReplacing(const std::wstring& from, const std::wstring& to) override {
+        std::string bytes;
+        if (ReadWholeFile(from, bytes)) return 2;
+        return WriteFile(Narrow(to), bytes, false);  // a plain copy is not flushed
+    }
+    ErrorCode MakeFolder(const std::wstring& path) override {
+        return mkdir(Narrow(path).c_str(), 0755) == 0 ? 0 : 5;
+    }
+    ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes) override {
+        std::ifstream in(Narrow(path), std::ios::binary);
+        if (!in) return 2;
+        in.seekg(0, std::ios::end);
+        bytes.resize(static_cast<std::size_t>(in.tellg()));
+        in.seekg(0);
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return in ? 0 : 30;
+    }
+    ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes) override {
+        const std::string temporary = Narrow(path) + ".tmp";
+        if (ErrorCode error = WriteFile(temporary, bytes)) return error;
+        return std::rename(temporary.c_str(), Narrow(path).c_str()) == 0 ? 0 : 5;
+    }
+    bool VolumeReachable(const std::wstring&) override { return true; }
+
+private:
+    static ErrorCode WriteFile(const std::string& path, std::string_view bytes, bool flush = true) {
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0) return 5;
+        const bool ok = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
+                        (!flush || fsync(fd) == 0);
+        close(fd);
+        return ok ? 0 : 29;
+    }
+};
+
+std::wstring BenchFolder() {
+    mkdir("/tmp/tallowmere-bench", 0755);
+    return L"/tmp/tallowmere-bench/";
+}
+#endif
+
+// 200,000 lines: an #EXTINF line before each song, long paths, a third of the songs repeating
+// an earlier one in another letter case.
+std::string GeneratePlaylist(const std::wstring& songFolder, std::vector<std::wstring>& entries) {
+    std::string bytes = "#EXTM3U\r\n";
+    const std::string folder(songFolder.begin(), songFolder.end());
+    std::vector<std::string> songs;
+    for (int i = 0; songs.size() * 2 + 1 < 200000; ++i) {
+        std::string song;
+        if (i % 3 == 2 && !songs.empty()) {
+            song = songs[static_cast<std::size_t>(i * 7919) % songs.size()];
+            for (char& c : song) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+        } else {
+            char name[256];
+            std::snprintf(name, sizeof name,
+                          "Some Rather Long Artist Name %04d\\Album With A Long Title %03d\\%02d - "
+                          "A Track Title That Is Fairly Long %06d.mp3",
+                          i % 997, i % 211, i % 20, i);
+            song = folder + name;
+        }
+        songs.push_back(song);
+        bytes += "#EXTINF:" + std::to_string(180 + i % 200) + ",Artist " + std::to_string(i % 997) +
+                 " - Title " + std::to_string(i) + "\r\n";
+        bytes += song + "\r\n";
+        entries.emplace_back(song.begin(), song.end());
+    }
+    return bytes;
+}
+
+template <typename F>
+double BestSeconds(F&& work, int rounds = 3) {
+    double best = 1e30;
+    for (int r = 0; r < rounds; ++r) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return best;
+}
+
+int Main() {
+    BenchFileSystem files;
+    CountingHost host;
+    const std::wstring folder = BenchFolder();
+    const std::wstring playlist = folder + L"bench.m3u";
+    std::vector<std::wstring> entries;
+    const std::string content = GeneratePlaylist(folder, entries);
+    const RunContext context{host, files, folder};
+    auto reset = [&] { files.ReplaceWholeFile(playlist, content); };
+    reset();
+
+    const double readWrite = BestSeconds([&] {
+        std::string bytes;
+        files.ReadWholeFile(playlist, bytes);
+        files.ReplaceWholeFile(playlist, bytes);
+    });
+    const double existence = BestSeconds([&] {
+        std::size_t found = 0;
+        for (const std::wstring& entry : entries) found += FileExists(files, entry);
+        if (found == entries.size() + 1) std::puts("");
+    });
+    auto timeOperation = [&](RunOutcome (*operation)(const RunContext&, const std::wstring&),
+                             std::size_t& peak) {
+        double best = 1e30;
+        peak = 0;
+        for (int r = 0; r < 3; ++r) {
+            reset();
+            const std::size_t before = g_current.load();
+            g_peak = before;
+            const auto start = std::chrono::steady_clock::now();
+            operation(context, playlist);
+            best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+            peak = std::max(peak, g_peak.load() - before);
+        }
+        return best;
+    };
+    std::size_t peakDuplicates = 0, peakMissing = 0, peakTags = 0;
+    const double duplicates = timeOperation(StripDuplicates, peakDuplicates);
+    const std::size_t duplicateLines = host.logLines;
+    const double missing = timeOperation(StripMissingSongs, peakMissing);
+    const double tags = timeOperation(RemoveTagInfo, peakTags);
+
+    const double size = static_cast<double>(content.size());
+    std::printf("playlist: %zu lines, %.1f MB, %zu duplicates logged\n", entries.size() * 2 + 1,
+                size / 1e6, duplicateLines);
+    std::printf("read+write %.3f s, existence checks %.3f s\n", readWrite, existence);
+    std::printf("Strip Duplicates:         %.3f s = %.2fx read+write         (limit 3x); peak %.2fx file\n",
+                duplicates, duplicates / readWrite, peakDuplicates / size);
+    std::printf("Strip non-existant songs: %.3f s = %.2fx existence checks  (limit 1.5x); peak %.2fx file\n",
+                missing, missing / existence, peakMissing / size);
+    std::printf("Remove Tag Info:          %.3f s = %.2fx read+write         (limit 2x); peak %.2fx file\n",
+                tags, tags / readWrite, peakTags / size);
+    std::printf("peak memory limit: 3x file + fixed overhead\n");
+    files.ReplaceWholeFile(playlist, "");
+    return 0;
+}
+
+}  // namespace
+}  // namespace tallowmere::playlist
+
+int main() { return tallowmere::playlist::Main(); }
