@@ -1,0 +1,386 @@
+// Copy to One Folder on real files under Windows (or Wine): a temporary folder, the program's
+// own Win32 file system, and a recording host in place of the window.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "playlist/operations.h"
+#include "playlist/run.h"
+#include "shell/win_file_system.h"
+#include "tests/playlist/test_support.h"
+
+namespace tallowmere::playlist {
+namespace {
+
+using namespace std::string_literals;
+
+constexpr wchar_t kFinalCaption[] = L"Copy songs in a Winamp PL to a seperate directory";
+
+std::string Narrow(const std::wstring& text) {
+    std::string narrow;
+    for (const wchar_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
+void WriteBytes(const std::wstring& path, std::string_view bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << Narrow(path) << " " << GetLastError();
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(written, bytes.size());
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "<cannot open>";
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+std::string Ansi(const std::wstring& text) { return EncodeText(text, TextEncoding::Ansi); }
+
+using Names = std::set<std::wstring>;
+
+Names NamesIn(const std::wstring& folder) {
+    Names names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") names.insert(name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
+void RemoveTree(const std::wstring& folder) {
+    for (const std::wstring& name : NamesIn(folder)) {
+        const std::wstring path = folder + name;
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+            RemoveTree(path + L"\\");
+        } else {
+            DeleteFileW(path.c_str());
+        }
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+// Records the captions too.
+class CaptionHost : public testing::RecordingHost {
+public:
+    std::vector<std::wstring> captions;
+    void SetCaption(const std::wstring& caption) override { captions.push_back(caption); }
+};
+
+// Counts the copies that reach the system.
+class CountingFileSystem : public shell::WinFileSystem {
+public:
+    std::vector<std::wstring> copiedTo;
+    ErrorCode CopyReplacing(const std::wstring& from, const std::wstring& to) override {
+        copiedTo.push_back(to);
+        return WinFileSystem::CopyReplacing(from, to);
+    }
+};
+
+class CopyToOneFolderTest : public ::testing::Test {
+protected:
+    CopyToOneFolderTest() {
+        wchar_t base[MAX_PATH];
+        GetTempPathW(MAX_PATH, base);
+        static unsigned counter = 0;
+        root = std::wstring(base) + L"tallowmere-copy-" + std::to_wstring(GetCurrentProcessId()) +
+               L"-" + std::to_wstring(++counter) + L"\\";
+        CreateDirectoryW(root.c_str(), nullptr);
+    }
+    ~CopyToOneFolderTest() override { RemoveTree(root); }
+
+    // Makes the folders along a path under root, then the file.
+    void Put(const std::wstring& relative, std::string_view bytes) {
+        for (std::size_t slash = relative.find(L'\\'); slash != std::wstring::npos;
+             slash = relative.find(L'\\', slash + 1)) {
+            CreateDirectoryW((root + relative.substr(0, slash)).c_str(), nullptr);
+        }
+        WriteBytes(root + relative, bytes);
+    }
+    RunOutcome Run(const std::wstring& playlist) {
+        host = CaptionHost();
+        host.log = {L"earlier"};
+        return CopyToOneFolder(RunContext{host, files, L"C:\\Program Files\\Tallowmere"}, playlist);
+    }
+    std::wstring Finished(int errors) const {
+        return L"Finished with " + std::to_wstring(errors) + L" errors";
+    }
+
+    std::wstring root;
+    CaptionHost host;
+    CountingFileSystem files;
+};
+
+TEST_F(CopyToOneFolderTest, TagRelativeAbsoluteAndRootRelativeEntries) {
+    Put(L"Lists\\Music\\a.mp3", "song a");
+    Put(L"Songs\\b.mp3", "song b");
+    Put(L"Other\\c.mp3", "song c");
+    const std::wstring playlist = root + L"Lists\\mix.m3u";
+    // The root-relative entry takes the drive of the playlist's path.
+    const std::string original = "#EXTINF:12,Artist - T\r\n"
+                                 "Music\\a.mp3\r\n" +
+                                 Ansi(root) + "Songs\\b.mp3\r\n" +
+                                 Ansi(root.substr(2)) + "Other\\c.mp3\r\n";
+    WriteBytes(playlist, original);
+
+    ASSERT_EQ(Run(playlist), RunOutcome::Done);
+    const std::wstring copies = root + L"Lists\\mix\\";
+    EXPECT_EQ(NamesIn(root + L"Lists\\"), (Names{L"mix", L"mix.m3u", L"Music"}));  // no backup
+    EXPECT_EQ(NamesIn(copies), (Names{L"a.mp3", L"b.mp3", L"c.mp3", L"mix.m3u"}));
+    EXPECT_EQ(ReadBytes(copies + L"a.mp3"), "song a");
+    EXPECT_EQ(ReadBytes(copies + L"b.mp3"), "song b");
+    EXPECT_EQ(ReadBytes(copies + L"c.mp3"), "song c");
+    EXPECT_EQ(ReadBytes(copies + L"mix.m3u"), "#EXTINF:12,Artist - T\r\na.mp3\r\nb.mp3\r\nc.mp3\r\n");
+    EXPECT_EQ(ReadBytes(playlist), original);
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_EQ(host.logClears, 1);
+    EXPECT_EQ(host.captions, (std::vector<std::wstring>{L"Copying a.mp3", L"Copying b.mp3",
+                                                        L"Copying c.mp3", kFinalCaption}));
+    EXPECT_EQ(host.messages, std::vector<std::wstring>{Finished(0)});
+    EXPECT_TRUE(host.busyChanges.empty());
+    EXPECT_TRUE(host.failures.empty());
+
+    // A second run replaces the first run's copies and new playlist.
+    Put(L"Lists\\Music\\a.mp3", "song a, second take");
+    WriteBytes(copies + L"mix.m3u", "stale");
+    ASSERT_EQ(Run(playlist), RunOutcome::Done);
+    EXPECT_EQ(NamesIn(copies), (Names{L"a.mp3", L"b.mp3", L"c.mp3", L"mix.m3u"}));
+    EXPECT_EQ(ReadBytes(copies + L"a.mp3"), "song a, second take");
+    EXPECT_EQ(ReadBytes(copies + L"mix.m3u"), "#EXTINF:12,Artist - T\r\na.mp3\r\nb.mp3\r\nc.mp3\r\n");
+    EXPECT_EQ(ReadBytes(playlist), original);
+    EXPECT_EQ(host.messages, std::vector<std::wstring>{Finished(0)});
+}
+
+TEST_F(CopyToOneFolderTest, FailedCopiesAreLoggedAndStillListed) {
+    Put(L"a.mp3", "a");
+    Put(L"c.mp3", "c");
+    WriteBytes(root + L"three.m3u", "a.mp3\r\nmissing.mp3\r\nc.mp3\r\n");
+    ASSERT_EQ(Run(root + L"three.m3u"), RunOutcome::Done);
+    EXPECT_EQ(ReadBytes(root + L"three\\three.m3u"), "a.mp3\r\nmissing.mp3\r\nc.mp3\r\n");
+    EXPECT_EQ(host.log, std::vector<std::wstring>{L"Couldn't Copy missing.mp3"});
+    EXPECT_EQ(host.messages, std::vector<std::wstring>{Finished(1)});  // no singular form
+    EXPECT_EQ(NamesIn(root + L"three\\"), (Names{L"a.mp3", L"c.mp3", L"three.m3u"}));
+
+    // An empty line leaves no trace; an entry ending in a backslash names no file; songs that
+    // already lie in the copy folder under their own names (in any letter case) are not copied
+    // over themselves.
+    Put(L"mix\\self.mp3", "self");
+    Put(L"mix\\Self2.mp3", "self 2");
+    WriteBytes(root + L"mix.m3u", "a.mp3\r\n\r\nSub\\\r\nmix\\self.mp3\r\nMIX\\.\\Self2.mp3\r\n");
+    ASSERT_EQ(Run(root + L"mix.m3u"), RunOutcome::Done);
+    EXPECT_EQ(ReadBytes(root + L"mix\\mix.m3u"), "a.mp3\r\n\r\nself.mp3\r\nSelf2.mp3\r\n");
+    EXPECT_EQ(host.log, (std::vector<std::wstring>{L"Couldn't Copy ", L"Couldn't Copy self.mp3",
+                                                   L"Couldn't Copy Self2.mp3"}));
+    EXPECT_EQ(host.captions, (std::vector<std::wstring>{L"Copying a.mp3", L"Copying ",
+                                                        L"Copying self.mp3", L"Copying Self2.mp3",
+                                                        kFinalCaption}));
+    EXPECT_EQ(host.messages, std::vector<std::wstring>{Finished(3)});
+    EXPECT_EQ(ReadBytes(root + L"mix\\self.mp3"), "self");
+    EXPECT_EQ(ReadBytes(root + L"mix\\Self2.mp3"), "self 2");
+    EXPECT_EQ(NamesIn(root + L"mix\\"), (Names{L"a.mp3", L"mix.m3u", L"self.mp3", L"Self2.mp3"}));
+}
+
+TEST_F(CopyToOneFolderTest, EveryNameInTheFolderIsOneSong) {
+    Put(L"X\\a.mp3", "x a");
+    Put(L"Y\\a.mp3", "y a");
+    Put(L"Z\\A.MP3", "z a");
+    Put(L"X\\b.mp3", "x b");
+    Put(L"names\\b.mp3", "already here");
+    Put(L"X\\names.m3u", "a song named like the playlist");
+    Put(L"X\\readme", "one");
+    Put(L"Y\\readme", "two");
+    WriteBytes(root + L"names.m3u",
+               "X\\a.mp3\r\n"
+               "Y\\a.mp3\r\n"
+               "Z\\A.MP3\r\n"
+               "x\\A.mp3\r\n"          // the first song again, in other letters
+               "X\\b.mp3\r\n"          // its name is taken by the song below, already there
+               "names\\b.mp3\r\n"
+               "X\\names.m3u\r\n"
+               "X\\readme\r\n"
+               "Y\\readme\r\n"
+               "X\\a.mp3\r\n");
+    ASSERT_EQ(Run(root + L"names.m3u"), RunOutcome::Done);
+    const std::wstring copies = root + L"names\\";
+    EXPECT_EQ(ReadBytes(copies + L"names.m3u"),
+              "a.mp3\r\na (2).mp3\r\nA (3).MP3\r\na.mp3\r\nb (2).mp3\r\nb.mp3\r\n"
+              "names (2).m3u\r\nreadme\r\nreadme (2)\r\na.mp3\r\n");
+    EXPECT_EQ(NamesIn(copies), (Names{L"a.mp3", L"a (2).mp3", L"A (3).MP3", L"b.mp3", L"b (2).mp3",
+                                      L"names.m3u", L"names (2).m3u", L"readme", L"readme (2)"}));
+    EXPECT_EQ(ReadBytes(copies + L"a.mp3"), "x a");
+    EXPECT_EQ(ReadBytes(copies + L"a (2).mp3"), "y a");
+    EXPECT_EQ(ReadBytes(copies + L"A (3).MP3"), "z a");
+    EXPECT_EQ(ReadBytes(copies + L"b.mp3"), "already here");
+    EXPECT_EQ(ReadBytes(copies + L"b (2).mp3"), "x b");
+    EXPECT_EQ(ReadBytes(copies + L"names (2).m3u"), "a song named like the playlist");
+    EXPECT_EQ(ReadBytes(copies + L"readme (2)"), "two");
+    // The song listed three times was copied once; the one already there not at all.
+    EXPECT_EQ(files.copiedTo.size(), 7u);
+    // Only the song already in the folder counts as a failed copy, as the rule says.
+    EXPECT_EQ(host.log, std::vector<std::wstring>{L"Couldn't Copy b.mp3"});
+    EXPECT_EQ(host.messages, std::vector<std::wstring>{Finished(1)});
+}
+
+TEST_F(CopyToOneFolderTest, NamesThatAreNoPlainFileNamesAreNeverWritten) {
+    // Sources that an unchecked copy would reach, so an escape would leave a file behind.
+    Put(L"A\\x.dll", "outside");
+    Put(L"x.dll", "two up");
+    CreateDirectoryW((root + L"A\\B").c_str(), nullptr);
+    CreateDirectoryW((root + L"A\\B\\Music").c_str(), nullptr);
+    const std::wstring playlist = root + L"A\\B\\up.m3u";
+    const std::string lines[] = {
+        "Music/../../x.dll",  // "/" is no separator for the name: the whole text is the name
+        "..\\..\\x.dll",      // the name is x.dll: read from outside, written inside
+        "nul.mp3", "Music\\COM1", "con .txt", "Lpt9.a.b", "aux", "COM\xB9.mp3",
+        "a:b.mp3",            // an alternate data stream of "a"
+        "what?.mp3", "pipe|.mp3", "less<.mp3", "quote\".mp3", "star*.mp3", "tab\t.mp3",
+        "Music\\.", "Music\\..", "..", "trailing.", "trailing ",
+    };
+    std::string content;
+    for (const std::string& line : lines) content += line + "\r\n";
+    WriteBytes(playlist, content);
+
+    ASSERT_EQ(Run(playlist), RunOutcome::Done);
+    const std::wstring copies = root + L"A\\B\\up\\";
+    EXPECT_EQ(NamesIn(copies), (Names{L"up.m3u", L"x.dll"}));
+    EXPECT_EQ(ReadBytes(copies + L"x.dll"), "two up");
+    EXPECT_EQ(NamesIn(root), (Names{L"A", L"x.dll"}));
+    EXPECT_EQ(NamesIn(root + L"A\\"), (Names{L"B", L"x.dll"}));
+    EXPECT_EQ(NamesIn(root + L"A\\B\\"), (Names{L"Music", L"up", L"up.m3u"}));
+    EXPECT_TRUE(NamesIn(root + L"A\\B\\Music\\").empty());
+    EXPECT_EQ(ReadBytes(root + L"A\\x.dll"), "outside");
+    EXPECT_EQ(files.copiedTo, std::vector<std::wstring>{copies + L"x.dll"});
+
+    // Every name is listed as the playlist had it, and logged as a failed copy.
+    std::string expected;
+    std::vector<std::wstring> expectedLog;
+    for (const std::string& line : lines) {
+        const std::string name = line.substr(line.rfind('\\') == std::string::npos ? 0 : line.rfind('\\') + 1);
+        expected += name + "\r\n";
+        if (name != "x.dll") expectedLog.push_back(L"Couldn't Copy " + DecodeText(name, TextEncoding::Ansi));
+    }
+    EXPECT_EQ(ReadBytes(copies + L"up.m3u"), expected);
+    EXPECT_EQ(host.log, expectedLog);
+    EXPECT_EQ(host.messages, std::vector<std::wstring>{Finished(static_cast<int>(expectedLog.size()))});
+}
+
+TEST_F(CopyToOneFolderTest, EmptyTagOnlyLfOnlyAndUtf8Playlists) {
+    WriteBytes(root + L"empty.m3u", "");
+    ASSERT_EQ(Run(root + L"empty.m3u"), RunOutcome::Done);
+    EXPECT_EQ(NamesIn(root + L"empty\\"), Names{L"empty.m3u"});
+    EXPECT_EQ(ReadBytes(root + L"empty\\empty.m3u"), "");
+    EXPECT_EQ(host.captions, std::vector<std::wstring>{kFinalCaption});
+    EXPECT_EQ(host.messages, std::vector<std::wstring>{Finished(0)});
+
+    WriteBytes(root + L"tags.m3u", "#EXTM3U\r\n\r\n#EXTINF:1,\xE9t\xE9\r#PLAYLIST:x");
+    ASSERT_EQ(Run(root + L"tags.m3u"), RunOutcome::Done);
+    EXPECT_EQ(ReadBytes(root + L"tags\\tags.m3u"), "#EXTM3U\r\n#EXTINF:1,\xE9t\xE9\r\n#PLAYLIST:x\r\n");
+    EXPECT_EQ(host.messages, std::vector<std::wstring>{Finished(0)});
+
+    // Lines that end in LF alone; a Windows-1252 name keeps its bytes.
+    Put(L"Music\\\u00E9t\u00E9.mp3", "ete");
+    Put(L"Music\\b.mp3", "b");
+    WriteBytes(root + L"lf.m3u", "#EXTM3U\nMusic\\\xE9t\xE9.mp3\nMusic\\b.mp3\n");
+    ASSERT_EQ(Run(root + L"lf.m3u"), RunOutcome::Done);
+    EXPECT_EQ(ReadBytes(root + L"lf\\lf.m3u"), "#EXTM3U\r\n\xE9t\xE9.mp3\r\nb.mp3\r\n");
+    EXPECT_EQ(ReadBytes(root + L"lf\\\u00E9t\u00E9.mp3"), "ete");
+    EXPECT_EQ(host.captions.front(), L"Copying \u00E9t\u00E9.mp3");
+    EXPECT_EQ(host.messages, std::vector<std::wstring>{Finished(0)});
+
+    // UTF-8 with a byte-order mark: the mark is kept, names stay UTF-8, "(2)" goes in bytes.
+    Put(L"Other\\\u00E9t\u00E9.mp3", "other ete");
+    WriteBytes(root + L"utf.m3u8", "\xEF\xBB\xBF#EXTINF:1,\xC3\xA9\nMusic\\\xC3\xA9t\xC3\xA9.mp3\n"
+                                   "Other\\\xC3\xA9t\xC3\xA9.mp3\n");
+    ASSERT_EQ(Run(root + L"utf.m3u8"), RunOutcome::Done);
+    EXPECT_EQ(ReadBytes(root + L"utf\\utf.m3u8"),
+              "\xEF\xBB\xBF#EXTINF:1,\xC3\xA9\r\n\xC3\xA9t\xC3\xA9.mp3\r\n\xC3\xA9t\xC3\xA9 (2).mp3\r\n");
+    EXPECT_EQ(ReadBytes(root + L"utf\\\u00E9t\u00E9 (2).mp3"), "other ete");
+    EXPECT_EQ(host.messages, std::vector<std::wstring>{Finished(0)});
+}
+
+TEST_F(CopyToOneFolderTest, RunsThatChangeNothing) {
+    // A missing playlist: only the locate message; the log keeps its lines.
+    EXPECT_EQ(Run(root + L"none.m3u"), RunOutcome::NotFound);
+    EXPECT_EQ(host.messages, std::vector<std::wstring>{kLocateMessage});
+    EXPECT_EQ(host.log, std::vector<std::wstring>{L"earlier"});
+    EXPECT_TRUE(host.captions.empty());
+
+    // No text playlist.
+    const std::string utf16 = "\xFF\xFE#\0E\0X\0T\0\r\0\n\0a\0.\0m\0p\0\x33\0"s;
+    WriteBytes(root + L"wide.m3u", utf16);
+    EXPECT_EQ(Run(root + L"wide.m3u"), RunOutcome::Refused);
+    EXPECT_EQ(host.messages, std::vector<std::wstring>{NotTextPlaylistMessage(root + L"wide.m3u")});
+    EXPECT_EQ(host.log, std::vector<std::wstring>{L"earlier"});
+
+    // Names of 4 characters or fewer: the cut would reach into the playlist's folder (or, at 3,
+    // name the playlist itself).
+    Put(L"a.mp3", "a");
+    for (const std::wstring name : {L"x.m3", L"m3u", L"ab", L"a"}) {
+        SCOPED_TRACE(Narrow(name));
+        WriteBytes(root + name, "a.mp3\r\n");
+        EXPECT_EQ(Run(root + name), RunOutcome::Refused);
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_NE(host.messages[0].find(L"No copy folder can be made for the playlist name \"" + name + L"\""),
+                  std::wstring::npos);
+        EXPECT_EQ(host.log, std::vector<std::wstring>{L"earlier"});
+        EXPECT_EQ(ReadBytes(root + name), "a.mp3\r\n");
+        EXPECT_TRUE(files.copiedTo.empty());
+    }
+    EXPECT_EQ(NamesIn(root), (Names{L"a", L"a.mp3", L"ab", L"m3u", L"wide.m3u", L"x.m3"}));
+    EXPECT_TRUE(host.captions.empty());
+    EXPECT_TRUE(host.failures.empty());
+}
+
+TEST_F(CopyToOneFolderTest, NewPlaylistThatCannotBeWritten) {
+    // A file where the copy folder should be: no folder, no copies, no new playlist.
+    Put(L"a.mp3", "a");
+    Put(L"mix", "a file, not a folder");
+    WriteBytes(root + L"mix.m3u", "a.mp3\r\n");
+    EXPECT_EQ(Run(root + L"mix.m3u"), RunOutcome::Failed);
+    EXPECT_EQ(host.log, std::vector<std::wstring>{L"Couldn't Copy a.mp3"});
+    ASSERT_EQ(host.failures.size(), 1u);
+    EXPECT_EQ(host.failures[0].file, root + L"mix\\mix.m3u");
+    EXPECT_NE(host.failures[0].code, 0u);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(host.captions.back(), kFinalCaption);
+    EXPECT_EQ(NamesIn(root), (Names{L"a.mp3", L"mix", L"mix.m3u"}));
+    EXPECT_EQ(ReadBytes(root + L"mix"), "a file, not a folder");
+}
+
+// A playlist path that starts with two backslashes: "\\?\" + a drive path names an existing
+// file under Windows and Wine alike, so the run goes past the path test. Its drive source is
+// "\\", so a root-relative entry becomes "\\\Other\c.mp3", which names nothing.
+TEST_F(CopyToOneFolderTest, PlaylistPathWithTwoLeadingBackslashes) {
+    Put(L"Lists\\a.mp3", "a");
+    Put(L"Other\\c.mp3", "c");
+    const std::string rootRelative = Ansi(root.substr(2)) + "Other\\c.mp3";
+    WriteBytes(root + L"Lists\\mix.m3u", "a.mp3\r\n" + rootRelative + "\r\n");
+    const std::wstring playlist = L"\\\\?\\" + root + L"Lists\\mix.m3u";
+    ASSERT_EQ(Run(playlist), RunOutcome::Done);
+    EXPECT_EQ(host.log, std::vector<std::wstring>{L"Couldn't Copy c.mp3"});
+    EXPECT_EQ(host.messages, std::vector<std::wstring>{Finished(1)});
+    EXPECT_EQ(NamesIn(root + L"Lists\\mix\\"), (Names{L"a.mp3", L"mix.m3u"}));
+    EXPECT_EQ(ReadBytes(root + L"Lists\\mix\\mix.m3u"), "a.mp3\r\nc.mp3\r\n");
+    EXPECT_EQ(files.copiedTo.back(), L"\\\\?\\" + root + L"Lists\\mix\\c.mp3");
+}
+
+}  // namespace
+}  // namespace tallowmere::playlist
