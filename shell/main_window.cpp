@@ -143,12 +143,22 @@ void frmMain::Show(int showCommand) { ShowWindow(hwnd_, showCommand); }
 int frmMain::RunMessageLoop() {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (IsEnterOnButton(msg)) continue;
         if (!IsDialogMessageW(hwnd_, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
     }
     return static_cast<int>(msg.wParam);
+}
+
+// Enter starts nothing: the window has no default button, but IsDialogMessage would press
+// a push button that has the focus (Tab makes it look like the default one).
+bool frmMain::IsEnterOnButton(const MSG& msg) const {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_KEYUP && msg.message != WM_CHAR) return false;
+    if (msg.wParam != VK_RETURN || GetParent(msg.hwnd) != hwnd_) return false;
+    const int id = GetDlgCtrlID(msg.hwnd);
+    return id == kCmdGo || id == kCmdRTagInfo || id == kCmdStrip || id == kCmdStripDupes;
 }
 
 LRESULT CALLBACK frmMain::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

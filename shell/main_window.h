@@ -51,6 +51,7 @@ private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    bool IsEnterOnButton(const MSG& msg) const;
 
     // The window's handlers.
     void Drive_Change();

@@ -193,9 +193,23 @@ e2e_driver no-box --for=1500 || e2e_fail "the click during the run started a sec
 e2e_wait_exit 30
 [ "$E2E_EXIT" -eq 0 ] || e2e_fail "exit status $E2E_EXIT"
 
-# ---- after a run the inputs are enabled again --------------------------------------------------
+# ---- keyboard: Tab walks the controls, Enter and Esc start nothing, Space presses ---------------
 e2e_start "$work/lists"
 e2e_driver wait-window "$C" --visible=1 --timeout=60000 || e2e_fail "the main window did not show again"
+for id in 101 102 104 105 106 107; do
+  e2e_driver window-key "$C" --id=$id --key=tab
+  sleep 0.3
+done
+e2e_driver window-inspect "$C"
+e2e_expect "focus=110"
+e2e_driver window-key "$C" --id=110 --key=return
+e2e_driver window-key "$C" --id=110 --key=escape
+e2e_driver no-box --for=1500 || e2e_fail "Enter or Esc on a button started an operation"
+e2e_driver window-key "$C" --id=110 --key=space
+e2e_driver press --title=Tallowmere --button=OK --timeout=20000 || e2e_fail "Space on a button did not press it"
+e2e_expect "text=Unable to locate Winamp playlist. Please reselect it if the file still exists."
+
+# ---- after a run the inputs are enabled again --------------------------------------------------
 e2e_driver window-click "$C" --id=111
 e2e_driver press --title=Tallowmere --button=OK --timeout=20000 || e2e_fail "no box for an empty path box"
 e2e_expect "text=Unable to locate Winamp playlist. Please reselect it if the file still exists."
