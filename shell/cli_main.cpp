@@ -107,6 +107,19 @@ private:
     std::size_t progressWidth_ = 0;
 };
 
+// The window's selected path is always a full one (its lists compose it); a name given
+// relative to the current folder is made full the same way, so that, for example, Copy to
+// One Folder can make its folder beside the playlist.
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return path;
+    full.resize(length);
+    return full;
+}
+
 playlist::RunOutcome RunOne(CliOperation operation, const playlist::RunContext& context,
                             const std::wstring& path) {
     switch (operation) {
@@ -142,7 +155,7 @@ int Run(const std::vector<std::wstring>& arguments) {
     int status = 0;
     for (const std::wstring& path : request.playlists) {
         host.BeginPlaylist(path);
-        const playlist::RunOutcome outcome = RunOne(request.operation, context, path);
+        const playlist::RunOutcome outcome = RunOne(request.operation, context, FullPath(path));
         host.EndPlaylist();
         if (outcome != playlist::RunOutcome::Done) status = 1;
     }

@@ -50,6 +50,16 @@ private:
     DWORD previous_ = 0;
 };
 
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return path;
+    full.resize(length);
+    return full;
+}
+
 std::wstring FolderOf(const std::wstring& path) {
     const std::size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
@@ -181,7 +191,9 @@ ErrorCode WinFileSystem::ReadWholeFile(const std::wstring& path, std::string& by
     return ERROR_SUCCESS;
 }
 
-ErrorCode WinFileSystem::ReplaceWholeFile(const std::wstring& path, std::string_view bytes) {
+ErrorCode WinFileSystem::ReplaceWholeFile(const std::wstring& givenPath, std::string_view bytes) {
+    // ReplaceFileW refuses relative names ("Mix.m3u" typed without its folder).
+    const std::wstring path = FullPath(givenPath);
     if (const ErrorCode error = CheckReplaceable(path)) return error;
     std::wstring temporaryPath;
     HANDLE rawHandle = INVALID_HANDLE_VALUE;
