@@ -217,5 +217,23 @@ sleep 1
 e2e_driver window-inspect "$C"
 for id in 101 102 104 105 106 107 110 111 113; do e2e_expect "ctl.$id.enabled=1"; done
 e2e_expect "ctl.112.visible=0" "window.caption=$E2E_MAIN_CAPTION"
+
+# ---- a failure that ends a run: a box naming the file and the system's reason -----------------
+printf 'a.mp3\r\nA.mp3\r\n' >"$work/lists/locked.m3u"
+chmod a-w "$work/lists/locked.m3u"
+locked_win=$(e2e_winpath "$work/lists/locked.m3u")
+e2e_driver window-set-text "$C" --id=101 --text="$locked_win"
+e2e_driver window-click "$C" --id=113
+e2e_driver wait-box --title=Tallowmere --timeout=20000 || e2e_fail "no box for a read-only playlist"
+e2e_expect "buttons=OK" "icon=critical"
+text=$(e2e_value text)
+[[ $text == *"$(esc "$locked_win")"'\r\n\r\n'?* ]] || e2e_fail "the failure box does not name the file and a reason: $text"
+e2e_driver window-inspect "$C"
+e2e_expect "ctl.112.visible=1" "ctl.113.enabled=0"
+e2e_driver press --title=Tallowmere --button=OK --timeout=20000 || e2e_fail "could not close the failure box"
+sleep 1
+e2e_driver window-inspect "$C"
+e2e_expect "ctl.112.visible=0" "ctl.113.enabled=1" "ctl.101.enabled=1"
+[ "$(od -An -tx1 "$work/lists/locked.m3u" | tr -d ' \n')" == "612e6d70330d0a412e6d70330d0a" ] || e2e_fail "the read-only playlist changed"
 e2e_still_running
 e2e_log "PASS"
