@@ -342,6 +342,27 @@ int Screenshot(const Args& args) {
     return written ? kDone : kNotSo;
 }
 
+// define-drive --drive=Q: --target=PATH / remove-drive --drive=Q:: a drive letter for a
+// test. Under Wine the drive list comes from the object namespace, which a running
+// wineserver does not refresh from the prefix's dosdevices folder; DefineDosDeviceW adds the
+// letter there (file access still goes through the dosdevices link the test makes).
+int DefineDrive(const Args& args) {
+    const auto drive = args.Required(L"drive");
+    const auto target = args.Required(L"target");
+    if (!drive || !target) return kBadUsage;
+    const bool defined = DefineDosDeviceW(0, drive->c_str(), target->c_str()) || GetLastError() == ERROR_ALREADY_EXISTS;
+    Print(L"defined", defined ? 1 : 0);
+    return defined ? kDone : kNotSo;
+}
+
+int RemoveDrive(const Args& args) {
+    const auto drive = args.Required(L"drive");
+    if (!drive) return kBadUsage;
+    const bool removed = DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive->c_str(), nullptr) != FALSE;
+    Print(L"removed", removed ? 1 : 0);
+    return removed ? kDone : kNotSo;
+}
+
 const RegisterCommand kInspect{{L"window-inspect", L"--caption=C", Inspect}};
 const RegisterCommand kItems{{L"window-items", L"--caption=C --id=N", Items}};
 const RegisterCommand kSelect{{L"window-select", L"--caption=C --id=N --index=I [--double]", Select}};
@@ -349,6 +370,8 @@ const RegisterCommand kKey{{L"window-key", L"--caption=C --id=N --key=down|up|re
 const RegisterCommand kClick{{L"window-click", L"--caption=C --id=N", Click}};
 const RegisterCommand kSetText{{L"window-set-text", L"--caption=C --id=N --text=T", SetText}};
 const RegisterCommand kScreenshot{{L"window-screenshot", L"--caption=C --file=F.bmp", Screenshot}};
+const RegisterCommand kDefineDrive{{L"define-drive", L"--drive=Q: --target=PATH", DefineDrive}};
+const RegisterCommand kRemoveDrive{{L"remove-drive", L"--drive=Q:", RemoveDrive}};
 
 }  // namespace
 }  // namespace driver

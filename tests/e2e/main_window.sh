@@ -26,8 +26,15 @@ for letter in q r; do
 done
 ln -s "$work/missing-folder" "$dosdevices/q:"
 ln -s "$work/rootdrive" "$dosdevices/r:"
-remove_drives() { rm -f "$dosdevices/q:" "$dosdevices/r:"; e2e_cleanup; }
+remove_drives() {
+  e2e_cleanup
+  timeout 60 wine "$TALLOWMERE_DRIVER" remove-drive --drive=Q: >/dev/null 2>&1
+  timeout 60 wine "$TALLOWMERE_DRIVER" remove-drive --drive=R: >/dev/null 2>&1
+  rm -f "$dosdevices/q:" "$dosdevices/r:"
+}
 trap remove_drives EXIT
+e2e_driver define-drive --drive=Q: --target="$(e2e_winpath "$work/missing-folder")" || e2e_fail "cannot define Q:"
+e2e_driver define-drive --drive=R: --target="$(e2e_winpath "$work/rootdrive")" || e2e_fail "cannot define R:"
 
 lists_win=$(e2e_winpath "$work/lists")
 e2e_start "$work/lists"
