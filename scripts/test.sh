@@ -61,7 +61,10 @@ echo "test: preparing Wine prefix $WINEPREFIX on display $DISPLAY"
 timeout 600 wine wineboot -i >"$scratch/wineboot.log" 2>&1 || { cat "$scratch/wineboot.log" >&2; exit 1; }
 timeout 120 wineserver -w
 timeout 60 wineserver -p  # keep one server for the whole run
-timeout 60 wine "$root/build/windows/tallowmere-driver.exe" windows --visible-only >/dev/null
+# Start Wine's desktop now, with no test's output attached: the desktop process outlives the
+# program that starts it, and a test whose output it held would wait for it to end.
+wine "$root/build/windows/tallowmere-driver.exe" hold --timeout=5400000 </dev/null >/dev/null 2>&1 &
+timeout 60 wine "$root/build/windows/tallowmere-driver.exe" windows </dev/null >/dev/null 2>&1
 
 jobs=$(nproc 2>/dev/null || echo 2)
 [ "$jobs" -ge 2 ] || jobs=2

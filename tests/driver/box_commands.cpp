@@ -183,7 +183,10 @@ HWND WaitForBox(const Args& args) {
         Print(L"found", 0);
         return nullptr;
     }
-    // Give the box a moment to finish drawing before its pixels are read.
+    // A box is visible a moment before its buttons are: wait for them (bounded), then give
+    // it time to finish drawing before its pixels are read.
+    const ULONGLONG deadline = GetTickCount64() + 5000;
+    while (VisibleButtons(box).empty() && IsWindow(box) && GetTickCount64() < deadline) PollPause();
     RedrawWindow(box, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     Sleep(200);
     Print(L"found", 1);

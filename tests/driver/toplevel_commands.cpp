@@ -106,6 +106,16 @@ int ListWindows(const Args& args) {
     return kDone;
 }
 
+// Keeps Wine's desktop process alive for a whole test run. Without it the desktop process is
+// started by whichever test shows the first window, inherits that test's output pipe and
+// keeps CTest waiting for it until every other window of the run has gone.
+int Hold(const Args& args) {
+    GetDesktopWindow();
+    const ULONGLONG deadline = GetTickCount64() + args.TimeoutMs(3600 * 1000);
+    while (GetTickCount64() < deadline) Sleep(500);
+    return kDone;
+}
+
 const RegisterCommand kWaitWindow{{L"wait-window",
                                    L"--caption=C [--visible=1|0] [--class=N] [--pid=N] [--exe=NAME] [--timeout=MS]: wait for a top-level window",
                                    WaitWindow}};
@@ -114,6 +124,7 @@ const RegisterCommand kWaitGone{{L"wait-gone", L"--caption=C|--title=T [--box] [
 const RegisterCommand kWaitExit{{L"wait-exit", L"--caption=C [--timeout=MS]: wait for the window's process to end",
                                  WaitExit}};
 const RegisterCommand kClose{{L"close-window", L"--caption=C [--timeout=MS]: post WM_CLOSE to the window", CloseWindow}};
+const RegisterCommand kHold{{L"hold", L"[--timeout=MS]: keep Wine's desktop up for MS (an hour by default)", Hold}};
 const RegisterCommand kList{{L"windows", L"[--caption=C] [--class=N] [--box] [--pid=N] [--exe=NAME] [--visible-only]: list top-level windows",
                              ListWindows}};
 
