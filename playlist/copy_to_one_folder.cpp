@@ -215,10 +215,12 @@ RunOutcome CopyToOneFolder(const RunContext& context, const std::wstring& playli
     CreatePathTree(context.files, plan.CopyFolder());
 
     PlaylistWriter newPlaylist(playlist->Bom());
-    EventPacer pacer(host);
+    // The planned lines are the playlist's lines less the empty ones: counted already.
+    EventPacer pacer(host, plan.Lines().size());
     for (const PlannedLine& line : plan.Lines()) {
         if (!line.tag.empty()) {
             newPlaylist.Add(line.tag);
+            pacer.Tick();
             continue;
         }
         Song& song = plan.SongAt(line.song);
@@ -231,6 +233,7 @@ RunOutcome CopyToOneFolder(const RunContext& context, const std::wstring& playli
         if (song.state == CopyState::Failed) host.AppendLog(L"Couldn't Copy " + song.name);
         pacer.TickAfterSlowStep();
     }
+    pacer.Finish();
 
     const std::wstring newPlaylistPath = plan.CopyFolder() + playlistName;
     const ErrorCode written = context.files.ReplaceWholeFile(newPlaylistPath, newPlaylist.Finish());

@@ -2,6 +2,7 @@
 // What the playlist operations need from whoever runs them: the main window, the
 // command-line tool, or a recording stand-in in the tests. The operations never see a
 // window handle; everything they show or log goes through this interface.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -41,10 +42,15 @@ public:
     virtual void ReportFailure(const FileFailure& failure) = 0;
 
     // Let pending window events run (repaint, busy label). The operations call this
-    // at most about every 30 ms of work.
+    // at most about once every EventInterval() of work.
     virtual void LetEventsRun() = 0;
+    virtual std::chrono::milliseconds EventInterval() const { return std::chrono::milliseconds(30); }
 
-    // Progress of a long run: lines handled so far of all lines. Optional.
+    // Whether the host shows progress. Only then do the operations count the playlist's
+    // lines (a pass over the file) and call ReportProgress: with LetEventsRun, and once
+    // more at the end with done == total.
+    virtual bool WantsProgress() const { return false; }
+    // Progress of a run: lines handled so far of all lines.
     virtual void ReportProgress(std::size_t /*done*/, std::size_t /*total*/) {}
 };
 

@@ -31,7 +31,7 @@ class LineReader {
 public:
     explicit LineReader(std::string_view bytes) : bytes_(bytes) {}
     bool Next(std::string_view& line);
-    // Bytes consumed so far (for progress).
+    // Bytes consumed so far.
     std::size_t Position() const { return position_; }
 
 private:
@@ -42,6 +42,15 @@ private:
 // All lines at once (for tests and small files).
 std::vector<std::string_view> SplitLines(std::string_view bytes);
 
+// The number of lines LineReader takes from bytes.
+std::size_t CountLines(std::string_view bytes);
+
+// Where the first CR or LF of bytes is; bytes.size() when there is none.
+std::size_t FindLineEnd(std::string_view bytes);
+
+// Every byte is below 0x80.
+bool IsAscii(std::string_view bytes);
+
 // A playlist file as read: the bytes, the encoding, and where the lines start.
 struct PlaylistText {
     std::string bytes;
@@ -51,7 +60,9 @@ struct PlaylistText {
     std::string_view Bom() const { return std::string_view(bytes).substr(0, bomLength); }
     // Everything after the byte-order mark: the lines with their line ends.
     std::string_view Body() const { return std::string_view(bytes).substr(bomLength); }
-    std::wstring Decode(std::string_view line) const { return DecodeText(line, encoding); }
+    std::wstring Decode(std::string_view line) const;
+    // Decode, appended to text (saves a string for a log line built around it).
+    void AppendDecoded(std::wstring& text, std::string_view line) const;
     std::string Encode(std::wstring_view text) const { return EncodeText(text, encoding); }
 };
 
@@ -60,21 +71,39 @@ std::optional<PlaylistText> ParsePlaylist(std::string bytes, std::wstring_view p
 
 // Builds the rewritten file: each kept line followed by CR LF, behind the byte-order mark the
 // playlist had. An empty list gives zero bytes, byte-order mark or not.
+//
+// Made over a playlist's own bytes, it writes the kept lines over the lines already read: a
+// rewritten file is mostly no longer than the old one, so it needs no second buffer of the
+// file's size (on Windows, fresh memory costs about as much as reading the file). Lines must
+// then be added in reading order, each a view of those bytes; a line that would reach past
+// the end of its own line end, into bytes not yet read, moves the file into a string of its
+// own first. Either way Written() is the file so far.
 class PlaylistWriter {
 public:
     explicit PlaylistWriter(std::string_view bom = {}) : bom_(bom) {}
-    void Reserve(std::size_t bytes) { out_.reserve(bytes); }
-    void Add(std::string_view line);
-    // A line written anew: prefix (already encoded) followed by original bytes.
+    // Over bytes (a playlist as read, its first bomLength bytes a byte-order mark).
+    PlaylistWriter(std::string& bytes, std::size_t bomLength);
+    void Reserve(std::size_t bytes);
+    void Add(std::string_view line) { Add({}, line); }
+    // A line written anew: prefix (already encoded, not a view of the playlist's bytes)
+    // followed by original bytes.
     void Add(std::string_view prefix, std::string_view line);
     std::size_t LineCount() const { return lineCount_; }
-    // The finished bytes; the writer is spent afterwards.
+    // The file as it stands: the finished bytes once the last line is added.
+    std::string_view Written() const;
+    // The finished bytes as a string; the writer is spent afterwards.
     std::string Finish();
 
 private:
+    bool FitsInPlace(std::string_view line, std::size_t length) const;
+    void MoveToOwnString();
     void StartLine();
+
     std::string bom_;
     std::string out_;
+    std::string* source_ = nullptr;  // the bytes written over, until a line does not fit
+    std::size_t inPlace_ = 0;        // bytes of the file written over source_ so far
+    std::size_t reserve_ = 0;
     std::size_t lineCount_ = 0;
 };
 

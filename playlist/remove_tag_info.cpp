@@ -7,7 +7,7 @@
 namespace tallowmere::playlist {
 
 RunOutcome RemoveTagInfo(const RunContext& context, const std::wstring& playlistPath) {
-    return RewriteLineByLine(context, playlistPath, [](const PlaylistText&) -> LineRule {
+    return RewriteLineByLine(context, playlistPath, [](const PlaylistText&) {
         return [](std::string_view line, PlaylistWriter& kept) {
             if (line.empty() || IsExtinfLine(line)) return;
             kept.Add(line);

@@ -26,39 +26,30 @@ std::optional<PlaylistText> LoadPlaylist(const RunContext& context,
     return text;
 }
 
-RunOutcome RewriteLineByLine(const RunContext& context, const std::wstring& playlistPath,
-                             const std::function<LineRule(const PlaylistText&)>& makeRule) {
-    OperationHost& host = context.host;
+std::optional<PlaylistText> OpenForRewrite(const RunContext& context,
+                                           const std::wstring& playlistPath, RunOutcome& outcome) {
     if (!FileExists(context.files, playlistPath)) {
-        host.ShowMessage(kLocateMessage);
-        return RunOutcome::NotFound;
+        context.host.ShowMessage(kLocateMessage);
+        outcome = RunOutcome::NotFound;
+        return std::nullopt;
     }
-    RunOutcome outcome = RunOutcome::Done;
-    const std::optional<PlaylistText> playlist = LoadPlaylist(context, playlistPath, outcome);
-    if (!playlist) return outcome;
+    return LoadPlaylist(context, playlistPath, outcome);
+}
 
-    const BusyIndicator busy(host);
-    host.ClearLog();
+bool MakeBackup(const RunContext& context, const std::wstring& playlistPath) {
+    context.host.ClearLog();
     const std::wstring backupPath = playlistPath + L"_backup";
     if (const ErrorCode code = context.files.CopyReplacing(playlistPath, backupPath); code != 0) {
-        host.ReportFailure({L"Could not make the backup copy", backupPath, code});
-        return RunOutcome::Failed;
+        context.host.ReportFailure({L"Could not make the backup copy", backupPath, code});
+        return false;
     }
+    return true;
+}
 
-    const LineRule rule = makeRule(*playlist);
-    PlaylistWriter kept(playlist->Bom());
-    kept.Reserve(playlist->bytes.size() + playlist->bytes.size() / 8);
-    EventPacer pacer(host);
-    LineReader reader(playlist->Body());
-    std::string_view line;
-    while (reader.Next(line)) {
-        rule(line, kept);
-        pacer.Tick();
-    }
-
-    if (const ErrorCode code = context.files.ReplaceWholeFile(playlistPath, kept.Finish());
-        code != 0) {
-        host.ReportFailure({L"Could not rewrite the playlist", playlistPath, code});
+RunOutcome WriteRewritten(const RunContext& context, const std::wstring& playlistPath,
+                          std::string_view bytes) {
+    if (const ErrorCode code = context.files.ReplaceWholeFile(playlistPath, bytes); code != 0) {
+        context.host.ReportFailure({L"Could not rewrite the playlist", playlistPath, code});
         return RunOutcome::Failed;
     }
     return RunOutcome::Done;

@@ -1,13 +1,13 @@
 #pragma once
 // What every playlist operation does around its own rule: the path test, refusing files that
 // are no text playlist, the busy indicator, the backup copy, reading, pacing the window's
-// events and the atomic rewrite. Copy to One Folder uses the pieces; the three rewriting
-// operations use RewriteLineByLine whole.
+// events, progress and the atomic rewrite. Copy to One Folder uses the pieces; the three
+// rewriting operations use RewriteLineByLine whole.
 #include <chrono>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "playlist/operations.h"
 #include "playlist/playlist_text.h"
@@ -32,30 +32,48 @@ private:
     OperationHost& host_;
 };
 
-// Lets pending window events run at most about every 30 ms of work: the window stays
-// responsive without paying for a message-queue check on every line.
+// Counts the lines of a run as they are handled. At most about once every
+// host.EventInterval() (30 ms) of work it lets pending window events run and, for a host
+// that wants progress, reports the lines done of totalLines; the window stays responsive
+// without paying for a message-queue check on every line.
 class EventPacer {
 public:
-    static constexpr std::chrono::milliseconds kInterval{30};
-    explicit EventPacer(OperationHost& host)
-        : host_(host), last_(std::chrono::steady_clock::now()) {}
+    EventPacer(OperationHost& host, std::size_t totalLines)
+        : host_(host),
+          interval_(host.EventInterval()),
+          reportProgress_(host.WantsProgress()),
+          total_(totalLines),
+          last_(std::chrono::steady_clock::now()) {}
+    // After a line that took little time: the clock is read every 32 lines only.
     void Tick() {
-        // The clock is read every 32 lines only: a line takes far less than a millisecond.
-        if (++lines_ % 32 != 0) return;
-        TickAfterSlowStep();
+        if (++done_ % 32 != 0) return;
+        CheckClock();
     }
-    // After a step that can take long by itself (copying a song): the clock is read each time.
+    // After a line whose step can take long by itself (copying a song): the clock is read
+    // each time.
     void TickAfterSlowStep() {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - last_ < kInterval) return;
+        ++done_;
+        CheckClock();
+    }
+    // After the last line: a host that wants progress hears that all lines are done.
+    void Finish() {
+        if (reportProgress_) host_.ReportProgress(done_, total_);
+    }
+
+private:
+    void CheckClock() {
+        if (std::chrono::steady_clock::now() - last_ < interval_) return;
+        if (reportProgress_) host_.ReportProgress(done_, total_);
         host_.LetEventsRun();
         last_ = std::chrono::steady_clock::now();
     }
 
-private:
     OperationHost& host_;
+    const std::chrono::steady_clock::duration interval_;
+    const bool reportProgress_;
+    const std::size_t total_;
     std::chrono::steady_clock::time_point last_;
-    unsigned lines_ = 0;
+    std::size_t done_ = 0;
 };
 
 // Reads the playlist whole. A read failure is reported (Failed); a file that is no text
@@ -63,14 +81,49 @@ private:
 std::optional<PlaylistText> LoadPlaylist(const RunContext& context,
                                          const std::wstring& playlistPath, RunOutcome& outcome);
 
-// What a rewriting operation does with one line: add it (or a new form of it) to the writer,
-// or drop it, logging through the host as its rule says.
-using LineRule = std::function<void(std::string_view line, PlaylistWriter& kept)>;
+// The steps of RewriteLineByLine before and after the lines.
+// The path test and LoadPlaylist: the locate message (NotFound), Failed or Refused when the
+// playlist cannot be rewritten.
+std::optional<PlaylistText> OpenForRewrite(const RunContext& context,
+                                           const std::wstring& playlistPath, RunOutcome& outcome);
+// Clears the log and copies the playlist to "<path>_backup"; reports a failed copy.
+bool MakeBackup(const RunContext& context, const std::wstring& playlistPath);
+// Puts the new bytes in place of the playlist; reports a failure.
+RunOutcome WriteRewritten(const RunContext& context, const std::wstring& playlistPath,
+                          std::string_view bytes);
 
 // One run of a rewriting operation on playlistPath, taken once: path test, reading and
-// refusal, busy indicator, cleared log, backup copy "<path>_backup", the rule applied to every
-// line, and the atomic rewrite. makeRule is called with the playlist once it is read.
+// refusal, busy indicator, cleared log, backup copy "<path>_backup", a rule applied to every
+// line, and the atomic rewrite. makeRule(playlist) is called once the playlist is read and
+// gives the rule: a callable rule(std::string_view line, PlaylistWriter& kept) that adds the
+// line (or a new form of it) to kept, or drops it, logging through the host as it says.
+// kept writes over the lines already read, so a rule reads earlier lines it kept from
+// kept.Written(), never from the playlist's bytes; the line it is given is intact until it
+// adds it. A template so that each operation's rule is called directly, not through a
+// function object per line.
+template <typename MakeRule>
 RunOutcome RewriteLineByLine(const RunContext& context, const std::wstring& playlistPath,
-                             const std::function<LineRule(const PlaylistText&)>& makeRule);
+                             const MakeRule& makeRule) {
+    RunOutcome outcome = RunOutcome::Done;
+    std::optional<PlaylistText> playlist = OpenForRewrite(context, playlistPath, outcome);
+    if (!playlist) return outcome;
+    const BusyIndicator busy(context.host);
+    if (!MakeBackup(context, playlistPath)) return RunOutcome::Failed;
+
+    auto rule = makeRule(std::as_const(*playlist));
+    const std::string_view body = playlist->Body();
+    PlaylistWriter kept(playlist->bytes, playlist->bomLength);
+    kept.Reserve(playlist->bytes.size() + playlist->bytes.size() / 8);
+    // Counting the lines costs a pass: only for a host that shows progress.
+    EventPacer pacer(context.host, context.host.WantsProgress() ? CountLines(body) : 0);
+    LineReader reader(body);
+    std::string_view line;
+    while (reader.Next(line)) {
+        rule(line, kept);
+        pacer.Tick();
+    }
+    pacer.Finish();
+    return WriteRewritten(context, playlistPath, kept.Written());
+}
 
 }  // namespace tallowmere::playlist

@@ -33,7 +33,9 @@ public:
             case LineKind::Entry:
                 break;
         }
-        const std::wstring entry = playlist_.Decode(line);
+        entry_.clear();
+        playlist_.AppendDecoded(entry_, line);
+        const std::wstring& entry = entry_;
         if (IsStreamAddress(entry)) {
             kept.Add(line);
             return;
@@ -55,7 +57,8 @@ public:
         }
         resolved_.assign(prefix).append(entry);
         const std::size_t rootLength = VolumeRootLength(resolved_);
-        const bool unreachable = rootLength != 0 && !Reachable(resolved_.substr(0, rootLength));
+        const bool unreachable =
+            rootLength != 0 && !Reachable(std::wstring_view(resolved_).substr(0, rootLength));
         if (unreachable || FileExists(context_.files, resolved_)) {
             kept.Add(encodedPrefix, line);
             return;
@@ -65,14 +68,15 @@ public:
 
 private:
     // Asks once per volume; logs "Unreachable: " at the first entry on a volume that is not.
-    bool Reachable(const std::wstring& root) {
+    bool Reachable(std::wstring_view root) {
         if (root == lastRoot_) return lastReachable_;  // the common case: the same volume again
-        std::wstring key = root;
+        std::wstring key(root);
         LowerCaseInPlace(key);
         auto known = reachable_.find(key);
         if (known == reachable_.end()) {
-            const bool reachable = context_.files.VolumeReachable(root);
-            if (!reachable) context_.host.AppendLog(L"Unreachable: " + root);
+            const std::wstring rootText(root);
+            const bool reachable = context_.files.VolumeReachable(rootText);
+            if (!reachable) context_.host.AppendLog(L"Unreachable: " + rootText);
             known = reachable_.emplace(std::move(key), reachable).first;
         }
         lastRoot_ = root;
@@ -86,6 +90,7 @@ private:
     const std::wstring drive_;   // first two characters of the program's folder
     const std::string encodedFolder_;
     const std::string encodedDrive_;
+    std::wstring entry_;     // reused from line to line
     std::wstring resolved_;  // reused from line to line
     std::unordered_map<std::wstring, bool> reachable_;  // lower-cased volume root -> answer
     std::wstring lastRoot_;
@@ -95,7 +100,7 @@ private:
 }  // namespace
 
 RunOutcome StripMissingSongs(const RunContext& context, const std::wstring& playlistPath) {
-    return RewriteLineByLine(context, playlistPath, [&](const PlaylistText& playlist) -> LineRule {
+    return RewriteLineByLine(context, playlistPath, [&](const PlaylistText& playlist) {
         return MissingSongFilter(context, playlist, playlistPath);
     });
 }
