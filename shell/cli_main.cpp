@@ -79,6 +79,9 @@ public:
     }
     void LetEventsRun() override {}
 
+    // Progress is drawn on a console only; asked for nowhere else, the operations do not
+    // even count the lines.
+    bool WantsProgress() const override { return err_.IsConsole(); }
     // One line of progress on a console, once a playlist has taken more than a second.
     void ReportProgress(std::size_t done, std::size_t total) override {
         if (!err_.IsConsole()) return;
@@ -106,19 +109,6 @@ private:
     std::chrono::steady_clock::time_point started_;
     std::size_t progressWidth_ = 0;
 };
-
-// The window's selected path is always a full one (its lists compose it); a name given
-// relative to the current folder is made full the same way, so that, for example, Copy to
-// One Folder can make its folder beside the playlist.
-std::wstring FullPath(const std::wstring& path) {
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return path;
-    std::wstring full(size, L'\0');
-    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size) return path;
-    full.resize(length);
-    return full;
-}
 
 playlist::RunOutcome RunOne(CliOperation operation, const playlist::RunContext& context,
                             const std::wstring& path) {
@@ -154,6 +144,9 @@ int Run(const std::vector<std::wstring>& arguments) {
 
     int status = 0;
     for (const std::wstring& path : request.playlists) {
+        // The window's selected path is always a full one (its lists compose it); a name
+        // given relative to the current folder is made full the same way, so that Copy to
+        // One Folder, for one, can make its folder beside the playlist.
         host.BeginPlaylist(path);
         const playlist::RunOutcome outcome = RunOne(request.operation, context, FullPath(path));
         host.EndPlaylist();

@@ -21,7 +21,8 @@ bool frmMain::Form_Load(std::wstring_view argumentText) {
     switch (ModeFromArgumentText(argumentText)) {
     case StartMode::Watch:
         ShowWindow(hwnd_, SW_HIDE);
-        return StartWatchMode();
+        StartWatchMode();
+        return false;  // the window stays hidden for the whole run
     case StartMode::Help:
         // The window is never shown: the box stands alone and brings itself to the front.
         ShowMessageBox(nullptr, kHelpPrompt, BoxButtons::Ok, BoxIcon::None, {}, MB_SETFOREGROUND);

@@ -39,9 +39,9 @@ NamedFont FontOf(FontChoice choice) {
 
 int FontHeightPixels(int hundredthsOfPoint, int dpi) { return -MulDivRounded(hundredthsOfPoint, dpi, 7200); }
 
-const ControlSpec& SpecOf(ControlId id) {
-    for (const ControlSpec& spec : kControls)
-        if (spec.id == id) return spec;
+const ControlPlacement& PlacementOf(ControlId id) {
+    for (const ControlPlacement& placement : kControls)
+        if (placement.id == id) return placement;
     throw std::logic_error("unknown control id");
 }
 

@@ -73,7 +73,7 @@ enum ControlId : int {
     kCmdStripDupes,
 };
 
-struct ControlSpec {
+struct ControlPlacement {
     ControlId id;
     std::wstring_view name;
     ControlKind kind;
@@ -84,7 +84,7 @@ struct ControlSpec {
 };
 
 // Creation order is tab order.
-inline constexpr std::array<ControlSpec, 14> kControls{{
+inline constexpr std::array<ControlPlacement, 14> kControls{{
     {kLabel1, L"Label1", ControlKind::Label, L"Path:", {120, 120, 615, 255}, FontChoice::CaptionBold, true},
     {kText1, L"Text1", ControlKind::TextBox, L"", {720, 120, 6015, 285}, FontChoice::Dialog, true},
     {kCmdGo, L"cmdGo", ControlKind::Button, L"Copy to One Folder", {4800, 480, 1935, 375}, FontChoice::Dialog, true},
@@ -101,6 +101,6 @@ inline constexpr std::array<ControlSpec, 14> kControls{{
     {kCmdStripDupes, L"cmdStripDupes", ControlKind::Button, L"Strip Duplicates", {4200, 3120, 1695, 255}, FontChoice::Dialog, true},
 }};
 
-const ControlSpec& SpecOf(ControlId id);
+const ControlPlacement& PlacementOf(ControlId id);
 
 }  // namespace tallowmere::shell

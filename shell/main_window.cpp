@@ -71,10 +71,8 @@ std::wstring CurrentFolder() {
 // The folder that choosing a drive ("D:") moves to: the drive's current folder as the
 // system keeps it, which is its root unless the program has worked there.
 std::wstring DriveFolder(const std::wstring& drive) {
-    wchar_t full[MAX_PATH];
-    const DWORD length = GetFullPathNameW(drive.c_str(), MAX_PATH, full, nullptr);
-    if (length == 0 || length >= MAX_PATH) return drive + L"\\";
-    return full;
+    const std::wstring full = FullPath(drive);
+    return full == drive ? drive + L"\\" : full;
 }
 
 bool SameDrive(std::wstring_view a, std::wstring_view b) {
@@ -271,14 +269,14 @@ void frmMain::OnCreate() {
 
 void frmMain::CreateControls() {
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
-    for (const ControlSpec& spec : kControls) {
+    for (const ControlPlacement& placement : kControls) {
         const wchar_t* className = L"Static";
         DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
         DWORD exStyle = 0;
         // Every control that takes the focus starts its own group, so the arrow keys stay
         // inside it instead of walking the window (IsDialogMessage).
         constexpr DWORD kInput = WS_TABSTOP | WS_GROUP;
-        switch (spec.kind) {
+        switch (placement.kind) {
         case ControlKind::Label: style |= SS_LEFT | SS_NOPREFIX; break;
         case ControlKind::CenteredLabel: style |= SS_CENTER | SS_NOPREFIX; break;
         case ControlKind::RightLabel: style |= SS_RIGHT | SS_NOPREFIX; break;
@@ -307,11 +305,11 @@ void frmMain::CreateControls() {
             exStyle = WS_EX_CLIENTEDGE;
             break;
         }
-        if (spec.visibleAtStart) style |= WS_VISIBLE;
-        const std::wstring text(spec.text);
+        if (placement.visibleAtStart) style |= WS_VISIBLE;
+        const std::wstring text(placement.text);
         const HWND control = CreateWindowExW(exStyle, className, text.c_str(), style, 0, 0, 0, 0, hwnd_,
-                                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
-        switch (spec.id) {
+                                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(placement.id)), instance, nullptr);
+        switch (placement.id) {
         case kText1: text1_ = Edit(control); break;
         case kCmdGo: cmdGo_ = Button(control); break;
         case kCmdRTagInfo: cmdRTagInfo_ = Button(control); break;
@@ -401,15 +399,15 @@ void frmMain::FitClientArea(const RECT* suggested) {
 
 void frmMain::ApplyLayout() {
     const int dpi = static_cast<int>(dpi_);
-    for (const ControlSpec& spec : kControls) {
-        const HWND control = GetDlgItem(hwnd_, spec.id);
-        const PixelRect place = ToPixels(spec.twips, dpi);
-        Control(control).SetFont(FontFor(spec.font));
+    for (const ControlPlacement& placement : kControls) {
+        const HWND control = GetDlgItem(hwnd_, placement.id);
+        const PixelRect place = ToPixels(placement.twips, dpi);
+        Control(control).SetFont(FontFor(placement.font));
         // A drop-down list's window height is its dropped height; the closed height is
         // set through its selection field below.
-        const int height = spec.kind == ControlKind::DriveList ? place.height + MulDiv(160, dpi, 96) : place.height;
+        const int height = placement.kind == ControlKind::DriveList ? place.height + MulDiv(160, dpi, 96) : place.height;
         SetWindowPos(control, nullptr, place.left, place.top, place.width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-        if (spec.kind == ControlKind::DriveList) FitDriveListHeight(place.height);
+        if (placement.kind == ControlKind::DriveList) FitDriveListHeight(place.height);
     }
     directory_.SetItemHeight(folderRowHeight_);
     InvalidateRect(hwnd_, nullptr, TRUE);

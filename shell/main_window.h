@@ -43,8 +43,9 @@ public:
     HWND Handle() const { return hwnd_; }
 
 private:
-    // Watch mode (watch_mode.cpp). StartWatchMode returns false when the program must end.
-    bool StartWatchMode();
+    // Watch mode (watch_mode.cpp). StartWatchMode makes the main backup and enables the
+    // timer; when watch mode cannot start it shows why and ends the program itself.
+    void StartWatchMode();
     void tmrWatchFile_Timer();
     std::unique_ptr<WatchMode> watch_;
 

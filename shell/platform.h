@@ -92,6 +92,9 @@ std::wstring SystemErrorText(DWORD code);
 
 // ---- process ----------------------------------------------------------------------------
 
+// The full form of a path (GetFullPathNameW); the path itself when it has none.
+std::wstring FullPath(const std::wstring& path);
+
 // The raw command line of the process (GetCommandLineW).
 std::wstring RawCommandLine();
 

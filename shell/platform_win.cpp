@@ -132,6 +132,16 @@ std::wstring SystemErrorText(DWORD code) {
     return text;
 }
 
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return path;
+    full.resize(length);
+    return full;
+}
+
 std::wstring RawCommandLine() {
     const wchar_t* commandLine = GetCommandLineW();
     return commandLine ? commandLine : L"";

@@ -133,7 +133,7 @@ bool WatchMode::CheckFile() {
 
 // Every way that watch mode cannot start ends the program here, after its box. On success
 // the answer is false, "do not show the window", which Form_Load passes on.
-bool frmMain::StartWatchMode() {
+void frmMain::StartWatchMode() {
     watch_ = std::make_unique<WatchMode>();
     if (!watch_->Acquired()) EndAfterBox(kAlreadyWatchedPrompt, BoxIcon::None, kAlreadyWatchedTitle);
     if (!watch_->CheckFile()) EndAfterBox(kPlaylistMissingPrompt, BoxIcon::Critical, kCannotWatchTitle);
@@ -153,7 +153,6 @@ bool frmMain::StartWatchMode() {
         EndAfterBox(L"Tallowmere\r\n\r\nCould not start the watch timer.\r\n\r\n" + reason,
                     BoxIcon::Critical, kCannotWatchTitle);
     }
-    return false;
 }
 
 void frmMain::tmrWatchFile_Timer() {

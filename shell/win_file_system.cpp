@@ -7,6 +7,8 @@
 // its old bytes and the temporary file is deleted.
 #include "shell/win_file_system.h"
 
+#include "shell/platform.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -49,16 +51,6 @@ public:
 private:
     DWORD previous_ = 0;
 };
-
-std::wstring FullPath(const std::wstring& path) {
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return path;
-    std::wstring full(size, L'\0');
-    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size) return path;
-    full.resize(length);
-    return full;
-}
 
 std::wstring FolderOf(const std::wstring& path) {
     const std::size_t slash = path.find_last_of(L"\\/");

@@ -41,15 +41,15 @@ TEST(Layout, EveryControlLandsOnItsPixelsAt96Dpi) {
         {kCmdRTagInfo, {8, 208, 129, 17}},  {kCmdStrip, {144, 208, 129, 17}},
         {kLblStatus, {416, 208, 41, 17}},   {kCmdStripDupes, {280, 208, 113, 17}},
     };
-    for (const Expected& e : expected) EXPECT_EQ(ToPixels(SpecOf(e.id).twips, 96), e.pixels) << int(e.id);
+    for (const Expected& e : expected) EXPECT_EQ(ToPixels(PlacementOf(e.id).twips, 96), e.pixels) << int(e.id);
 }
 
 TEST(Layout, ScaledControlsStayInsideTheClientAreaAndKeepSharedEdges) {
     for (int dpi : {96, 120, 144, 192}) {
         const int width = TwipsToPixels(kClientWidthTwips, dpi);
         const int height = TwipsToPixels(kClientHeightTwips, dpi);
-        for (const ControlSpec& spec : kControls) {
-            const PixelRect r = ToPixels(spec.twips, dpi);
+        for (const ControlPlacement& placement : kControls) {
+            const PixelRect r = ToPixels(placement.twips, dpi);
             EXPECT_GT(r.width, 0);
             EXPECT_GT(r.height, 0);
             EXPECT_LE(r.left + r.width, width) << dpi;
@@ -57,21 +57,21 @@ TEST(Layout, ScaledControlsStayInsideTheClientAreaAndKeepSharedEdges) {
         }
         // Label2 and the drive list start on the same row; the drive list and the folder list
         // share their left edge.
-        EXPECT_EQ(ToPixels(SpecOf(kLabel2).twips, dpi).top, ToPixels(SpecOf(kDrive).twips, dpi).top);
-        EXPECT_EQ(ToPixels(SpecOf(kDrive).twips, dpi).left, ToPixels(SpecOf(kDirectory).twips, dpi).left);
+        EXPECT_EQ(ToPixels(PlacementOf(kLabel2).twips, dpi).top, ToPixels(PlacementOf(kDrive).twips, dpi).top);
+        EXPECT_EQ(ToPixels(PlacementOf(kDrive).twips, dpi).left, ToPixels(PlacementOf(kDirectory).twips, dpi).left);
     }
 }
 
 TEST(Layout, TableHoldsFourteenWindowsWithIdsThatEnterAndEscCannotReach) {
     std::set<int> ids;
-    for (const ControlSpec& spec : kControls) {
-        EXPECT_NE(spec.id, 1);  // IDOK
-        EXPECT_NE(spec.id, 2);  // IDCANCEL
-        ids.insert(spec.id);
+    for (const ControlPlacement& placement : kControls) {
+        EXPECT_NE(placement.id, 1);  // IDOK
+        EXPECT_NE(placement.id, 2);  // IDCANCEL
+        ids.insert(placement.id);
     }
     EXPECT_EQ(ids.size(), 14u);
-    EXPECT_FALSE(SpecOf(kLblStatus).visibleAtStart);
-    EXPECT_EQ(SpecOf(kCmdStrip).text, L"Strip non-existant songs");
+    EXPECT_FALSE(PlacementOf(kLblStatus).visibleAtStart);
+    EXPECT_EQ(PlacementOf(kCmdStrip).text, L"Strip non-existant songs");
 }
 
 TEST(Fonts, NamedFontsAndHeightsPerDpi) {
