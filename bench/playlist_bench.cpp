@@ -92,11 +92,14 @@ public:
         }
         return static_cast<std::uint64_t>(info.st_size);
     }
-    // A plain copy, not flushed, made by the kernel as CopyFileW leaves it to the system.
+    // A plain copy, not flushed, made by the kernel as CopyFileW leaves it to the system. An
+    // old copy is removed first (as cp --remove-destination does): truncated in place, ext4
+    // would write the new copy out at once, its guard for files replaced by truncation.
     ErrorCode CopyReplacing(const std::wstring& from, const std::wstring& to) override {
         const int in = open(Narrow(from).c_str(), O_RDONLY);
         if (in < 0) return 2;
         struct stat info {};
+        unlink(Narrow(to).c_str());
         const int out = fstat(in, &info) == 0 ? open(Narrow(to).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644) : -1;
         bool ok = out >= 0;
         for (off_t left = info.st_size; ok && left > 0;) {

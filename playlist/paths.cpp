@@ -7,10 +7,12 @@ bool FileExists(FileSystem& files, const std::wstring& Path) {
     return files.FileLength(Path).has_value();
 }
 
-std::wstring GetFileName(std::wstring_view Path) {
+std::wstring GetFileName(std::wstring_view Path) { return std::wstring(FileNamePart(Path)); }
+
+std::wstring_view FileNamePart(std::wstring_view Path) {
     const std::size_t lastBackslash = Path.rfind(L'\\');
-    if (lastBackslash == std::wstring_view::npos) return std::wstring(Path);
-    return std::wstring(Path.substr(lastBackslash + 1));
+    if (lastBackslash == std::wstring_view::npos) return Path;
+    return Path.substr(lastBackslash + 1);
 }
 
 void CreatePathTree(FileSystem& files, std::wstring_view Path) {

@@ -15,6 +15,8 @@ bool FileExists(FileSystem& files, const std::wstring& Path);
 // The text after the last backslash of Path: the whole of Path when it has none, the empty
 // text when it ends in one. A forward slash is an ordinary character.
 std::wstring GetFileName(std::wstring_view Path);
+// The same text as a view of Path.
+std::wstring_view FileNamePart(std::wstring_view Path);
 
 // Makes every folder along Path but the first component (the drive) and the last (a file
 // name, empty when Path ends in a backslash); folders that exist or cannot be made are

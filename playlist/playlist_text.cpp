@@ -218,7 +218,9 @@ void PlaylistText::AppendDecoded(std::wstring& text, std::string_view line) cons
     // ASCII bytes are the same characters in every playlist encoding: no conversion needed
     // (on Windows that saves two MultiByteToWideChar calls a line).
     if (IsAscii(line)) {
-        text.append(line.begin(), line.end());
+        const std::size_t start = text.size();
+        text.resize(start + line.size());
+        std::copy(line.begin(), line.end(), text.begin() + static_cast<std::ptrdiff_t>(start));
         return;
     }
     text.append(DecodeText(line, encoding));

@@ -115,9 +115,9 @@ public:
         std::size_t slot = hash & mask;
         for (; marks_[slot] != 0; slot = (slot + 1) & mask) {
             if (marks_[slot] == mark && Same(line, ascii, lowered, KeptLineAt(kept.Written(), offsets_[slot]))) {
-                std::wstring message = L"Duplicate ";
-                playlist_.AppendDecoded(message, line);
-                host_.AppendLog(message);
+                message_.assign(L"Duplicate ");
+                playlist_.AppendDecoded(message_, line);
+                host_.AppendLog(message_);
                 return;
             }
         }
@@ -152,6 +152,7 @@ private:
 
     const PlaylistText& playlist_;
     OperationHost& host_;
+    std::wstring message_;  // reused from line to line
     // Open addressing over two arrays of the same power-of-two size. A probe reads marks_
     // alone: one byte a slot, 0 for an empty one, else 7 bits of the kept line's hash plus
     // one, which rule out almost every other line. At half a megabyte for 200,000 lines it

@@ -63,7 +63,9 @@ public:
             kept.Add(encodedPrefix, line);
             return;
         }
-        context_.host.AppendLog(L"Missing: " + GetFileName(resolved_));
+        // GetFileName of the resolved path, in a message string kept from line to line.
+        message_.assign(L"Missing: ").append(FileNamePart(resolved_));
+        context_.host.AppendLog(message_);
     }
 
 private:
@@ -92,6 +94,7 @@ private:
     const std::string encodedDrive_;
     std::wstring entry_;     // reused from line to line
     std::wstring resolved_;  // reused from line to line
+    std::wstring message_;   // reused from line to line
     std::unordered_map<std::wstring, bool> reachable_;  // lower-cased volume root -> answer
     std::wstring lastRoot_;
     bool lastReachable_ = false;
