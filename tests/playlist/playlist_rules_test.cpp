@@ -96,6 +96,44 @@ TEST(Rewrite, ExactBytes) {
     EXPECT_EQ(writer.Finish(), "D:\\Lists\\Sub\\\xE9.mp3\r\n");
 }
 
+// Written over the playlist's own bytes, the file comes out as a writer with a string of its
+// own makes it, whatever the line ends, the lines dropped and the prefixes put in front; a
+// line that would overtake the reading moves the file to a string of its own midway.
+TEST(Rewrite, OverThePlaylistsOwnBytes) {
+    const std::string inputs[] = {
+        "a.mp3\r\n#EXTINF:1,x\r\nb.mp3\r\nc.mp3",          // CR LF: stays in place
+        "a.mp3\nb.mp3\n\nc.mp3\n",                          // LF: every kept line is longer
+        "a\rb\r\r\nc\n\r",                                  // CR, CR LF and LF mixed
+        "\xEF\xBB\xBF#EXTM3U\r\nlong line one\r\nx\ny\nz\n",  // byte-order mark, then LF lines
+        "\xEF\xBB\xBFonly\n",
+        "",
+    };
+    for (const std::string& input : inputs) {
+        for (int keep = 0; keep < 4; ++keep) {
+            // keep 0: every line; 1: every other line; 2: none; 3: every line with a prefix.
+            const std::size_t bom = std::string_view(input).starts_with(kUtf8Bom) ? 3 : 0;
+            const std::vector<std::string_view> lines = SplitLines(std::string_view(input).substr(bom));
+            std::string bytes = input;
+            PlaylistWriter over(bytes, bom);
+            PlaylistWriter own(std::string_view(input).substr(0, bom));
+            LineReader reader(std::string_view(bytes).substr(bom));
+            std::string_view line;
+            for (std::size_t k = 0; reader.Next(line); ++k) {
+                // The writer never reaches the lines not yet read.
+                ASSERT_LT(k, lines.size());
+                EXPECT_EQ(line, lines[k]) << "input " << input << " keep " << keep;
+                if (keep == 2 || (keep == 1 && k % 2 == 1)) continue;
+                const std::string_view prefix = keep == 3 ? "D:\\Lists\\" : "";
+                own.Add(prefix, lines[k]);
+                over.Add(prefix, line);
+                EXPECT_EQ(over.Written(), own.Written()) << "input " << input << " keep " << keep;
+            }
+            EXPECT_EQ(over.LineCount(), own.LineCount());
+            EXPECT_EQ(std::string(over.Written()), own.Finish()) << "input " << input << " keep " << keep;
+        }
+    }
+}
+
 TEST(EntryResolution, FormsAndTable) {
     const std::wstring folder = L"D:\\Lists\\";
     const std::wstring drive = L"E:\\Tools\\app";

@@ -1,0 +1,111 @@
+// Progress of the operations: a host that shows progress hears how many lines are done, never
+// fewer than before, up to the playlist's total; a host that does not is never asked.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "playlist/operations.h"
+#include "tests/playlist/test_support.h"
+
+namespace tallowmere::playlist {
+namespace {
+
+class ProgressHost : public testing::RecordingHost {
+public:
+    bool wantsProgress = true;
+    std::vector<std::pair<std::size_t, std::size_t>> reports;  // (done, total)
+
+    bool WantsProgress() const override { return wantsProgress; }
+    // Every check of the clock counts as a full interval: reports without timing.
+    std::chrono::milliseconds EventInterval() const override { return std::chrono::milliseconds(0); }
+    void ReportProgress(std::size_t done, std::size_t total) override { reports.emplace_back(done, total); }
+};
+
+const std::wstring kPlaylist = L"D:\\Lists\\long.m3u";
+
+// A playlist of tag lines, songs (some listed twice, some missing), empty lines and every kind
+// of line end; lineCount and nonEmptyLines are what it holds.
+std::string LongPlaylist(testing::MemoryFileSystem& files, std::size_t& lineCount, std::size_t& nonEmptyLines) {
+    const char* ends[] = {"\r\n", "\n", "\r"};
+    std::string bytes;
+    lineCount = nonEmptyLines = 0;
+    for (std::size_t i = 0; i < 700; ++i) {
+        std::string line;
+        if (i % 7 == 3) {
+            line = "";
+        } else if (i % 2 == 0) {
+            line = "#EXTINF:100,Song " + std::to_string(i);
+        } else {
+            line = "Song " + std::to_string(i % 50) + ".mp3";
+            if (i % 3 == 0) files.files[L"D:\\Lists\\Song " + std::to_wstring(i % 50) + L".mp3"] = "x";
+        }
+        // An empty line after a CR would join it as CR LF: it ends in CR LF itself.
+        bytes += line + (line.empty() ? "\r\n" : ends[i % 3]);
+        ++lineCount;
+        if (!line.empty()) ++nonEmptyLines;
+    }
+    bytes += "last.mp3";  // no line end
+    ++lineCount;
+    ++nonEmptyLines;
+    return bytes;
+}
+
+void ExpectProgressUpTo(const ProgressHost& host, std::size_t total) {
+    ASSERT_GE(host.reports.size(), 2u) << "reports while running and at the end";
+    std::size_t previous = 0;
+    for (const auto& [done, reportedTotal] : host.reports) {
+        EXPECT_EQ(reportedTotal, total);
+        EXPECT_GE(done, previous);
+        EXPECT_LE(done, total);
+        previous = done;
+    }
+    EXPECT_EQ(host.reports.back().first, total);
+}
+
+TEST(Progress, EachOperationReportsLinesDoneUpToTheTotal) {
+    using Operation = RunOutcome (*)(const RunContext&, const std::wstring&);
+    const std::pair<const char*, Operation> operations[] = {{"Remove Tag Info", RemoveTagInfo},
+                                                            {"Strip Duplicates", StripDuplicates},
+                                                            {"Strip non-existant songs", StripMissingSongs},
+                                                            {"Copy to One Folder", CopyToOneFolder}};
+    for (const auto& [name, operation] : operations) {
+        SCOPED_TRACE(name);
+        testing::MemoryFileSystem files;
+        std::size_t lineCount = 0, nonEmptyLines = 0;
+        files.files[kPlaylist] = LongPlaylist(files, lineCount, nonEmptyLines);
+        ProgressHost host;
+        const RunContext context{host, files, L"C:\\Program"};
+        EXPECT_EQ(operation(context, kPlaylist), RunOutcome::Done);
+        // Copy to One Folder counts the lines it plans: all but the empty ones.
+        ExpectProgressUpTo(host, operation == CopyToOneFolder ? nonEmptyLines : lineCount);
+        EXPECT_GT(host.yields, 0);
+    }
+}
+
+TEST(Progress, HostThatShowsNoProgressIsNeverAsked) {
+    testing::MemoryFileSystem files;
+    std::size_t lineCount = 0, nonEmptyLines = 0;
+    files.files[kPlaylist] = LongPlaylist(files, lineCount, nonEmptyLines);
+    const std::string original = files.files[kPlaylist];
+    ProgressHost host;
+    host.wantsProgress = false;
+    const RunContext context{host, files, L"C:\\Program"};
+    EXPECT_EQ(StripDuplicates(context, kPlaylist), RunOutcome::Done);
+    EXPECT_TRUE(host.reports.empty());
+    EXPECT_GT(host.yields, 0) << "the window's events still run";
+
+    // The same run with progress gives the same file and log.
+    testing::MemoryFileSystem filesWithProgress;
+    filesWithProgress.files[kPlaylist] = original;
+    ProgressHost hostWithProgress;
+    const RunContext contextWithProgress{hostWithProgress, filesWithProgress, L"C:\\Program"};
+    EXPECT_EQ(StripDuplicates(contextWithProgress, kPlaylist), RunOutcome::Done);
+    EXPECT_EQ(filesWithProgress.files[kPlaylist], files.files[kPlaylist]);
+    EXPECT_EQ(hostWithProgress.log, host.log);
+}
+
+}  // namespace
+}  // namespace tallowmere::playlist
