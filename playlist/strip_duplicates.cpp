@@ -53,34 +53,51 @@ std::uint64_t Load8(const char* p) {
     return word;
 }
 
-// The hash of a text of ASCII characters after lower-casing.
-std::uint64_t AsciiLowerHash(std::string_view text) {
+// The hash of a text of ASCII characters after lower-casing; false, and no hash, for a text
+// with a byte of 0x80 or above. Two lanes take turns with the eight-byte words, so that one
+// word's multiplications need not wait for the previous word's.
+bool AsciiLowerHash(std::string_view text, std::uint64_t& hash) {
     const char* p = text.data();
     const std::size_t n = text.size();
-    std::uint64_t hash = n;
+    std::uint64_t lanes[2] = {n, 0x27D4EB2F165667C5ull};
+    std::uint64_t any = 0;  // every byte's bits together: ASCII when the high bits stay clear
     std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) hash = MixWord(hash, LowerAsciiWord(Load8(p + i)));
-    if (i < n) {
-        // The tail, padded with zero bytes: taken from the text's last eight bytes when it
-        // has eight (a variable-length copy would be a call and a stall on every line).
-        std::uint64_t last = 0;
-        if (n >= 8) {
-            last = Load8(p + n - 8) >> (8 * (8 - (n - i)));
-        } else {
-            for (std::size_t k = n; k-- > i;) last = (last << 8) | static_cast<unsigned char>(p[k]);
-        }
-        hash = MixWord(hash, LowerAsciiWord(last));
+    for (; i + 16 <= n; i += 16) {
+        const std::uint64_t first = Load8(p + i), second = Load8(p + i + 8);
+        any |= first | second;
+        lanes[0] = MixWord(lanes[0], LowerAsciiWord(first));
+        lanes[1] = MixWord(lanes[1], LowerAsciiWord(second));
     }
-    return Finish(hash);
+    for (int lane = 0; i < n; i += 8, lane ^= 1) {
+        std::uint64_t word = 0;
+        if (i + 8 <= n) {
+            word = Load8(p + i);
+        } else if (n >= 8) {
+            // The tail, padded with zero bytes: taken from the text's last eight bytes (a
+            // variable-length copy would be a call and a stall on every line).
+            word = Load8(p + n - 8) >> (8 * (8 - (n - i)));
+        } else {
+            for (std::size_t k = n; k-- > i;) word = (word << 8) | static_cast<unsigned char>(p[k]);
+        }
+        any |= word;
+        lanes[lane] = MixWord(lanes[lane], LowerAsciiWord(word));
+    }
+    if ((any & kHighBits) != 0) return false;
+    hash = Finish(lanes[0] ^ std::rotl(lanes[1], 29));
+    return true;
 }
 
 // The hash of an already lower-cased text of any characters: the ASCII hash when every
 // character is ASCII, so such a text meets the ASCII lines it equals.
 std::uint64_t LoweredTextHash(const std::wstring& lowered) {
-    bool allAscii = true;
-    for (const wchar_t c : lowered) allAscii = allAscii && static_cast<std::uint32_t>(c) < 0x80;
-    if (allAscii) return AsciiLowerHash(std::string(lowered.begin(), lowered.end()));
-    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a over the code units
+    std::uint64_t hash = 0;
+    std::string narrow;
+    for (const wchar_t c : lowered) {
+        if (static_cast<std::uint32_t>(c) >= 0x80) break;
+        narrow += static_cast<char>(c);
+    }
+    if (narrow.size() == lowered.size() && AsciiLowerHash(narrow, hash)) return hash;
+    hash = 14695981039346656037ull;  // FNV-1a over the code units
     for (const wchar_t c : lowered) hash = (hash ^ static_cast<std::uint32_t>(c)) * 1099511628211ull;
     return Finish(hash);
 }
@@ -101,12 +118,10 @@ public:
 
     void operator()(std::string_view line, PlaylistWriter& kept) {
         if (line.empty()) return;
-        const bool ascii = IsAscii(line);
         std::wstring lowered;  // the line's lower-cased characters, for a non-ASCII line only
-        std::uint64_t hash;
-        if (ascii) {
-            hash = AsciiLowerHash(line);
-        } else {
+        std::uint64_t hash = 0;
+        const bool ascii = AsciiLowerHash(line, hash);
+        if (!ascii) {
             lowered = Lowered(line);
             hash = LoweredTextHash(lowered);
         }
@@ -114,7 +129,7 @@ public:
         const std::size_t mask = marks_.size() - 1;
         std::size_t slot = hash & mask;
         for (; marks_[slot] != 0; slot = (slot + 1) & mask) {
-            if (marks_[slot] == mark && Same(line, ascii, lowered, KeptLineAt(kept.Written(), offsets_[slot]))) {
+            if (marks_[slot] == mark && Same(line, ascii, lowered, kept.Written(), offsets_[slot])) {
                 message_.assign(L"Duplicate ");
                 playlist_.AppendDecoded(message_, line);
                 host_.AppendLog(message_);
@@ -139,15 +154,21 @@ private:
         return text;
     }
 
-    bool Same(std::string_view line, bool ascii, const std::wstring& lowered, std::string_view other) const {
-        if (ascii && IsAscii(other)) {
-            if (line.size() != other.size()) return false;
-            for (std::size_t i = 0; i < line.size(); ++i) {
-                if (AsciiLower(line[i]) != AsciiLower(other[i])) return false;
-            }
-            return true;
+    // Whether line equals, after lower-casing, the kept line at offset of written.
+    bool Same(std::string_view line, bool ascii, const std::wstring& lowered, std::string_view written,
+              std::size_t offset) const {
+        // The common case, a repeat of an ASCII line, straight on the bytes: the kept line
+        // has the same bytes but for case, and ends where line does (a kept line holds no CR,
+        // and its CR LF follows it). A shorter kept line stops the loop at its CR.
+        const char* other = written.data() + offset;
+        if (ascii) {
+            std::size_t i = 0;
+            while (i < line.size() && AsciiLower(line[i]) == AsciiLower(other[i])) ++i;
+            if (i == line.size() && other[i] == '\r') return true;
         }
-        return (ascii ? Lowered(line) : lowered) == Lowered(other);
+        const std::string_view otherLine = KeptLineAt(written, offset);
+        if (ascii && IsAscii(otherLine)) return false;  // two ASCII lines differ on their bytes
+        return (ascii ? Lowered(line) : lowered) == Lowered(otherLine);
     }
 
     const PlaylistText& playlist_;
