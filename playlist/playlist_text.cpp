@@ -14,13 +14,18 @@
 // Speed: a playlist can have hundreds of thousands of lines, and every byte of it passes
 // through the scans below (refusal, encoding, line ends) before any rule sees a line. They
 // look at eight bytes at a time, in plain C++ rather than the C library's memchr, which is
-// a byte-by-byte loop in some Windows runtimes.
+// a byte-by-byte loop in some Windows runtimes (the line-end search takes sixteen where SSE2
+// is there).
 #include "playlist/playlist_text.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace tallowmere::playlist {
 namespace {
@@ -91,6 +96,17 @@ std::size_t FindLineEnd(std::string_view bytes) {
     const char* p = bytes.data();
     const std::size_t n = bytes.size();
     std::size_t i = 0;
+#ifdef __SSE2__
+    // Sixteen bytes at a time where the processor has SSE2 (every x86-64 one).
+    const __m128i carriageReturns = _mm_set1_epi8('\r');
+    const __m128i lineFeeds = _mm_set1_epi8('\n');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const int ends = _mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(block, carriageReturns), _mm_cmpeq_epi8(block, lineFeeds)));
+        if (ends != 0) return i + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(ends)));
+    }
+#endif
     for (; i + 8 <= n; i += 8) {
         const std::uint64_t word = Load8(p + i);
         const std::uint64_t ends = ZeroBytes(word ^ ('\r' * kEveryByte)) | ZeroBytes(word ^ ('\n' * kEveryByte));
@@ -220,7 +236,8 @@ void PlaylistText::AppendDecoded(std::wstring& text, std::string_view line) cons
     if (IsAscii(line)) {
         const std::size_t start = text.size();
         text.resize(start + line.size());
-        std::copy(line.begin(), line.end(), text.begin() + static_cast<std::ptrdiff_t>(start));
+        wchar_t* to = text.data() + start;
+        for (std::size_t i = 0; i < line.size(); ++i) to[i] = static_cast<unsigned char>(line[i]);
         return;
     }
     text.append(DecodeText(line, encoding));
