@@ -5,11 +5,9 @@
 // lower-cased and hashed eight bytes at a time, without being decoded or copied; the hash is
 // the same one their decoded characters would give, so an ASCII line still meets a
 // non-ASCII line that lower-cases to the same text (KELVIN SIGN to "k").
-#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -23,7 +21,7 @@ constexpr std::uint64_t kEveryByte = 0x0101010101010101ull;
 constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
 
 // Spreads every input bit over the whole hash (the MurmurHash3 finalizer): the table takes
-// its index from the low bits and its tag from the high ones.
+// its index from the low bits and a line's mark from the high ones.
 std::uint64_t Finish(std::uint64_t hash) {
     hash ^= hash >> 33;
     hash *= 0xff51afd7ed558ccdull;
