@@ -96,7 +96,9 @@ CliResult RunCli(const std::wstring& arguments, const fs::path& workFolder) {
     PROCESS_INFORMATION process{};
     CliResult result;
     const std::wstring folder = workFolder.wstring();
-    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+    // Detached: no console, so no console host that would hold the output files open after
+    // the program has ended (and keep the test's folder from being removed).
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
                        folder.c_str(), &startup, &process)) {
         WaitForSingleObject(process.hProcess, 60000);
         GetExitCodeProcess(process.hProcess, &result.exitCode);

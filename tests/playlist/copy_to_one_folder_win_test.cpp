@@ -11,72 +11,22 @@
 #include "playlist/operations.h"
 #include "playlist/run.h"
 #include "shell/win_file_system.h"
+#include "tests/playlist/real_files_win.h"
 #include "tests/playlist/test_support.h"
 
 namespace tallowmere::playlist {
 namespace {
 
 using namespace std::string_literals;
+using testing::NamesIn;
+using testing::ReadBytes;
+using testing::WriteBytes;
 
 constexpr wchar_t kFinalCaption[] = L"Copy songs in a Winamp PL to a seperate directory";
-
-std::string Narrow(const std::wstring& text) {
-    std::string narrow;
-    for (const wchar_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
-    return narrow;
-}
-
-void WriteBytes(const std::wstring& path, std::string_view bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << Narrow(path) << " " << GetLastError();
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    ASSERT_EQ(written, bytes.size());
-}
-
-std::string ReadBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<cannot open>";
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-}
 
 std::string Ansi(const std::wstring& text) { return EncodeText(text, TextEncoding::Ansi); }
 
 using Names = std::set<std::wstring>;
-
-Names NamesIn(const std::wstring& folder) {
-    Names names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name != L"." && name != L"..") names.insert(name);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return names;
-}
-
-void RemoveTree(const std::wstring& folder) {
-    for (const std::wstring& name : NamesIn(folder)) {
-        const std::wstring path = folder + name;
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
-            RemoveTree(path + L"\\");
-        } else {
-            DeleteFileW(path.c_str());
-        }
-    }
-    RemoveDirectoryW(folder.c_str());
-}
 
 // Records the captions too.
 class CaptionHost : public testing::RecordingHost {
@@ -97,15 +47,6 @@ public:
 
 class CopyToOneFolderTest : public ::testing::Test {
 protected:
-    CopyToOneFolderTest() {
-        wchar_t base[MAX_PATH];
-        GetTempPathW(MAX_PATH, base);
-        static unsigned counter = 0;
-        root = std::wstring(base) + L"tallowmere-copy-" + std::to_wstring(GetCurrentProcessId()) +
-               L"-" + std::to_wstring(++counter) + L"\\";
-        CreateDirectoryW(root.c_str(), nullptr);
-    }
-    ~CopyToOneFolderTest() override { RemoveTree(root); }
 
     // Makes the folders along a path under root, then the file.
     void Put(const std::wstring& relative, std::string_view bytes) {
@@ -124,7 +65,8 @@ protected:
         return L"Finished with " + std::to_wstring(errors) + L" errors";
     }
 
-    std::wstring root;
+    testing::TempFolder folder{L"tallowmere-copy-"};
+    const std::wstring root = folder.Path();
     CaptionHost host;
     CountingFileSystem files;
 };
@@ -338,7 +280,7 @@ TEST_F(CopyToOneFolderTest, RunsThatChangeNothing) {
     // name the playlist itself).
     Put(L"a.mp3", "a");
     for (const std::wstring name : {L"x.m3", L"m3u", L"ab", L"a"}) {
-        SCOPED_TRACE(Narrow(name));
+        SCOPED_TRACE(testing::NarrowForMessages(name));
         WriteBytes(root + name, "a.mp3\r\n");
         EXPECT_EQ(Run(root + name), RunOutcome::Refused);
         ASSERT_EQ(host.messages.size(), 1u);

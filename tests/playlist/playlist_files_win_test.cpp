@@ -13,6 +13,7 @@
 #include "playlist/playlist_text.h"
 #include "playlist/run.h"
 #include "shell/win_file_system.h"
+#include "tests/playlist/real_files_win.h"
 #include "tests/playlist/test_support.h"
 
 #ifndef TALLOWMERE_CORPUS_DIR
@@ -22,7 +23,7 @@
 namespace tallowmere::playlist {
 namespace {
 
-using testing::RecordingHost;
+using namespace testing;
 using Operation = RunOutcome (*)(const RunContext&, const std::wstring&);
 
 std::wstring Widen(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
@@ -33,83 +34,6 @@ std::wstring CorpusFolder() {
     for (wchar_t& c : folder) c = c == L'/' ? L'\\' : c;
     return folder.starts_with(L"\\") ? L"Z:" + folder + L"\\" : folder + L"\\";
 }
-
-void WriteBytes(const std::wstring& path, std::string_view bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    ASSERT_EQ(written, bytes.size());
-}
-
-std::string ReadBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<cannot open>";
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-}
-
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        wchar_t base[MAX_PATH];
-        GetTempPathW(MAX_PATH, base);
-        static unsigned counter = 0;
-        path_ = std::wstring(base) + L"tallowmere-playlist-" + std::to_wstring(GetCurrentProcessId()) +
-                L"-" + std::to_wstring(++counter) + L"\\";
-        CreateDirectoryW(path_.c_str(), nullptr);
-    }
-    ~TempFolder() { Remove(path_); }
-    const std::wstring& Path() const { return path_; }
-    std::wstring operator/(const std::wstring& name) const { return path_ + name; }
-    std::set<std::wstring> Names(const std::wstring& sub = L"") const { return NamesIn(path_ + sub); }
-    static std::set<std::wstring> NamesIn(const std::wstring& folder) {
-        std::set<std::wstring> names;
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE) return names;
-        do {
-            const std::wstring name = data.cFileName;
-            if (name != L"." && name != L"..") names.insert(name);
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-        return names;
-    }
-
-private:
-    static void Remove(const std::wstring& folder) {
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                const std::wstring name = data.cFileName;
-                if (name == L"." || name == L"..") continue;
-                const std::wstring path = folder + name;
-                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    Remove(path + L"\\");
-                } else {
-                    DeleteFileW(path.c_str());
-                }
-            } while (FindNextFileW(find, &data));
-            FindClose(find);
-        }
-        RemoveDirectoryW(folder.c_str());
-    }
-    std::wstring path_;
-};
 
 class PlaylistFiles : public ::testing::Test {
 protected:
@@ -416,7 +340,7 @@ TEST_F(PlaylistFiles, CorpusByteForByte) {
     const std::wstring corpus = CorpusFolder();
     TempFolder source;
     int files_seen = 0;
-    for (const std::wstring& name : TempFolder::NamesIn(corpus)) {
+    for (const std::wstring& name : NamesIn(corpus)) {
         if (!name.ends_with(L".m3u") && !name.ends_with(L".m3u8")) continue;
         SCOPED_TRACE(std::string(name.begin(), name.end()));
         ++files_seen;

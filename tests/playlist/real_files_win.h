@@ -1,0 +1,98 @@
+#pragma once
+// Real files for the tests that run under Windows (or Wine): bytes in and out, folder
+// listings, and a temporary folder that goes away with everything in it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace tallowmere::playlist::testing {
+
+inline std::string NarrowForMessages(const std::wstring& text) {
+    std::string narrow;
+    for (const wchar_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
+inline void WriteBytes(const std::wstring& path, std::string_view bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << NarrowForMessages(path) << " " << GetLastError();
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(written, bytes.size());
+}
+
+inline std::string ReadBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "<cannot open>";
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+inline bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The names in a folder (given with its trailing backslash), without "." and "..".
+inline std::set<std::wstring> NamesIn(const std::wstring& folder) {
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") names.insert(name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
+// Removes a folder (given with its trailing backslash) with everything in it, read-only
+// files included.
+inline void RemoveTree(const std::wstring& folder) {
+    for (const std::wstring& name : NamesIn(folder)) {
+        const std::wstring path = folder + name;
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+            RemoveTree(path + L"\\");
+        } else {
+            DeleteFileW(path.c_str());
+        }
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempFolder {
+public:
+    explicit TempFolder(const std::wstring& prefix = L"tallowmere-playlist-") {
+        wchar_t base[MAX_PATH];
+        GetTempPathW(MAX_PATH, base);
+        static unsigned counter = 0;
+        path_ = std::wstring(base) + prefix + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++counter) + L"\\";
+        CreateDirectoryW(path_.c_str(), nullptr);
+    }
+    ~TempFolder() { RemoveTree(path_); }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + name; }
+    std::set<std::wstring> Names(const std::wstring& sub = L"") const { return NamesIn(path_ + sub); }
+
+private:
+    std::wstring path_;
+};
+
+}  // namespace tallowmere::playlist::testing
