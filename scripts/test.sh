@@ -13,6 +13,12 @@ cmake --build --preset native
 cmake --preset windows
 cmake --build --preset windows
 
+# The tests make files with non-ASCII names: Wine needs a UTF-8 locale to put them on disk
+# (without one, in a bare environment, it cannot). C.UTF-8 also gives the prefix the code
+# page (Windows-1252) that the tests expect.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
+
 scratch=$(mktemp -d /tmp/tallowmere-test.XXXXXX)
 export WINEPREFIX="$scratch/wineprefix"
 export WINEDEBUG=-all
