@@ -36,6 +36,12 @@ public:
         if (valid()) CloseHandle(handle_);
         handle_ = handle;
     }
+    // Closes now and says whether that worked: closing a written file can be where a
+    // write fails. True when nothing was open.
+    bool close() {
+        if (!valid()) return true;
+        return CloseHandle(release()) != FALSE;
+    }
 
 private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
@@ -43,8 +49,10 @@ private:
 
 // ---- files ------------------------------------------------------------------------------
 
-// Length in bytes of a file. nullopt (and *error set when given) when the file or its folder
-// is missing, cannot be reached, or the path names a folder.
+// Length in bytes of a file, read from its attributes: works even while another program holds
+// the file open without sharing. nullopt (and *error set when given) when the file or its
+// folder is missing or cannot be reached; a folder is no file and answers
+// ERROR_FILE_NOT_FOUND, so it is never taken for a playlist or a song.
 std::optional<std::uint64_t> FileLength(const std::wstring& path, DWORD* error = nullptr);
 
 // Whether anything (file or folder) exists under path.
@@ -60,8 +68,14 @@ DWORD RenameFileNoReplace(const std::wstring& from, const std::wstring& to);
 // Makes one folder (not its parents); fails with ERROR_ALREADY_EXISTS when it exists.
 DWORD MakeOneFolder(const std::wstring& path);
 
-// Reads a whole file into bytes (replacing what bytes held).
+// Reads a whole file into bytes (replacing what bytes held), up to its end whatever its size
+// said when opened. Shares reading and writing with other handles; a handle that shares
+// neither makes it fail with ERROR_SHARING_VIOLATION.
 DWORD ReadWholeFile(const std::wstring& path, std::string& bytes);
+
+// Writes all of bytes to an open file; a write that makes no progress fails
+// (ERROR_WRITE_FAULT) rather than being tried forever.
+DWORD WriteAllBytes(HANDLE file, std::string_view bytes);
 
 // Creates or truncates the file and writes bytes to it.
 DWORD WriteWholeFile(const std::wstring& path, std::string_view bytes);

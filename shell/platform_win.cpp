@@ -23,7 +23,7 @@ std::optional<std::uint64_t> FileLength(const std::wstring& path, DWORD* error) 
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
         code = LastErrorOr(ERROR_FILE_NOT_FOUND);
     } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        code = ERROR_ACCESS_DENIED;  // what opening a folder as a file gives
+        code = ERROR_FILE_NOT_FOUND;  // no file of that name, only a folder
     }
     if (code != ERROR_SUCCESS) {
         if (error) *error = code;
@@ -59,20 +59,35 @@ DWORD ReadWholeFile(const std::wstring& path, std::string& bytes) {
     if (!file.valid()) return LastErrorOr(ERROR_OPEN_FAILED);
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) return LastErrorOr(ERROR_READ_FAULT);
-    if (static_cast<unsigned long long>(size.QuadPart) > bytes.max_size()) return ERROR_NOT_ENOUGH_MEMORY;
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
-        DWORD read = 0;
-        if (!ReadFile(file.get(), bytes.data() + done, chunk, &read, nullptr)) {
+    if (static_cast<std::uint64_t>(size.QuadPart) >= bytes.max_size()) return ERROR_NOT_ENOUGH_MEMORY;
+    // One byte more than the size, so reaching the end needs no second, larger buffer.
+    bytes.resize(static_cast<size_t>(size.QuadPart) + 1);
+    size_t filled = 0;
+    // Reads until the end, whatever the size said: the file may change while it is read.
+    for (;;) {
+        if (filled == bytes.size()) bytes.resize(bytes.size() + 64 * 1024);
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - filled, 1u << 26));
+        DWORD got = 0;
+        if (!ReadFile(file.get(), bytes.data() + filled, want, &got, nullptr)) {
+            const DWORD error = LastErrorOr(ERROR_READ_FAULT);
             bytes.clear();
-            return LastErrorOr(ERROR_READ_FAULT);
+            return error;
         }
-        if (read == 0) break;  // the file shrank while we read it
-        done += read;
+        if (got == 0) break;
+        filled += got;
     }
-    bytes.resize(done);
+    bytes.resize(filled);
+    return ERROR_SUCCESS;
+}
+
+DWORD WriteAllBytes(HANDLE file, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD piece = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 26));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), piece, &written, nullptr)) return LastErrorOr(ERROR_WRITE_FAULT);
+        if (written == 0) return ERROR_WRITE_FAULT;
+        bytes.remove_prefix(written);
+    }
     return ERROR_SUCCESS;
 }
 
@@ -80,16 +95,8 @@ DWORD WriteWholeFile(const std::wstring& path, std::string_view bytes) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
     if (!file.valid()) return LastErrorOr(ERROR_OPEN_FAILED);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
-        DWORD written = 0;
-        if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr)) {
-            return LastErrorOr(ERROR_WRITE_FAULT);
-        }
-        done += written;
-    }
-    return ERROR_SUCCESS;
+    if (const DWORD error = WriteAllBytes(file.get(), bytes)) return error;
+    return file.close() ? ERROR_SUCCESS : LastErrorOr(ERROR_WRITE_FAULT);
 }
 
 LocalClockTime LocalClockNow() {

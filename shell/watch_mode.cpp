@@ -62,30 +62,30 @@ watcher::BoxAnswer FromShell(BoxAnswer answer) {
 // --- Win32WatcherHost ---------------------------------------------------------------
 
 std::optional<std::uint64_t> Win32WatcherHost::FileLength(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;  // not a file
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return shell::FileLength(path);
 }
 
 bool Win32WatcherHost::CopyReplacing(const std::wstring& from, const std::wstring& to) {
-    return CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
+    return CopyFileReplacing(from, to) == ERROR_SUCCESS;
 }
 
 watcher::RenameResult Win32WatcherHost::RenameNoReplace(const std::wstring& from,
                                                         const std::wstring& to) {
-    // No MOVEFILE_REPLACE_EXISTING: an archive is never overwritten.
-    if (MoveFileExW(from.c_str(), to.c_str(), 0)) return watcher::RenameResult::Done;
-    const DWORD error = GetLastError();
-    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+    // An archive is never overwritten: a taken name is told apart from other failures.
+    switch (RenameFileNoReplace(from, to)) {
+    case ERROR_SUCCESS:
+        return watcher::RenameResult::Done;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
         return watcher::RenameResult::NameTaken;
-    return watcher::RenameResult::Failed;
+    default:
+        return watcher::RenameResult::Failed;
+    }
 }
 
 watcher::LocalTime Win32WatcherHost::Now() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    return {now.wHour, now.wDay, now.wMonth};
+    const LocalClockTime now = LocalClockNow();
+    return {now.hour, now.day, now.month};
 }
 
 watcher::BoxAnswer Win32WatcherHost::ShowBox(const std::wstring& prompt,
@@ -140,8 +140,8 @@ void frmMain::StartWatchMode() {
 
     // The earlier backup is simply replaced, not archived.
     const watcher::WatchedFiles files = watcher::DefaultWatchedFiles();
-    if (!CopyFileW(files.mainPlaylist.c_str(), files.mainBackup.c_str(), FALSE)) {
-        const std::wstring reason = SystemErrorText(GetLastError());
+    if (const DWORD error = CopyFileReplacing(files.mainPlaylist, files.mainBackup)) {
+        const std::wstring reason = SystemErrorText(error);
         EndAfterBox(L"Tallowmere\r\n\r\nCould not copy the main playlist\r\n" + files.mainPlaylist +
                         L"\r\nto its backup\r\n" + files.mainBackup + L"\r\n\r\n" + reason,
                     BoxIcon::Critical, kCannotWatchTitle);

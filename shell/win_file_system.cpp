@@ -19,25 +19,6 @@ namespace {
 
 using playlist::ErrorCode;
 
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() { Close(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle_; }
-    bool Close() {
-        if (!Valid()) return true;
-        const bool closed = CloseHandle(handle_) != FALSE;
-        handle_ = INVALID_HANDLE_VALUE;
-        return closed;
-    }
-
-private:
-    HANDLE handle_;
-};
-
 // Keeps the system from asking for a disk while it lives.
 class NoCriticalErrorBoxes {
 public:
@@ -59,7 +40,7 @@ std::wstring FolderOf(const std::wstring& path) {
 
 // Creates a new, empty temporary file beside path under a name no other file has.
 ErrorCode CreateTemporaryBeside(const std::wstring& path, std::wstring& temporaryPath,
-                                HANDLE& handle) {
+                                UniqueHandle& handle) {
     const std::wstring folder = FolderOf(path);
     const std::wstring name = path.substr(folder.size());
     LARGE_INTEGER counter{};
@@ -69,25 +50,14 @@ ErrorCode CreateTemporaryBeside(const std::wstring& path, std::wstring& temporar
         std::swprintf(suffix, std::size(suffix), L".%lx-%llx-%u.tmp", GetCurrentProcessId(),
                       static_cast<unsigned long long>(counter.QuadPart), attempt);
         temporaryPath = folder + L"~" + name + suffix;
-        handle = CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE) return ERROR_SUCCESS;
+        handle.reset(CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (handle.valid()) return ERROR_SUCCESS;
         const DWORD error = GetLastError();
         if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 100) {
             return error;
         }
     }
-}
-
-ErrorCode WriteAll(HANDLE handle, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 26));
-        DWORD written = 0;
-        if (!WriteFile(handle, bytes.data(), piece, &written, nullptr)) return GetLastError();
-        if (written == 0) return ERROR_WRITE_FAULT;
-        bytes.remove_prefix(written);
-    }
-    return ERROR_SUCCESS;
 }
 
 ErrorCode MoveIntoPlace(const std::wstring& temporaryPath, const std::wstring& path) {
@@ -122,65 +92,33 @@ ErrorCode PutInPlace(const std::wstring& temporaryPath, const std::wstring& path
 // replaced costs no temporary file (and ReplaceFileW, which under Wine leaves a file of its
 // own behind when it fails, is not tried).
 ErrorCode CheckReplaceable(const std::wstring& path) {
-    FileHandle target(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (target.Valid()) return ERROR_SUCCESS;
+    const UniqueHandle target(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (target.valid()) return ERROR_SUCCESS;
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;  // a new file is fine
 }
 
 }  // namespace
 
+// The plain calls are the platform's; this class only passes them on.
 std::optional<std::uint64_t> WinFileSystem::FileLength(const std::wstring& path,
                                                        ErrorCode* error) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
-        if (error) *error = GetLastError();
-        return std::nullopt;
-    }
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if (error) *error = ERROR_FILE_NOT_FOUND;
-        return std::nullopt;
-    }
-    if (error) *error = ERROR_SUCCESS;
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    DWORD code = ERROR_SUCCESS;
+    std::optional<std::uint64_t> length = shell::FileLength(path, &code);
+    if (error) *error = code;
+    return length;
 }
 
 ErrorCode WinFileSystem::CopyReplacing(const std::wstring& from, const std::wstring& to) {
-    return CopyFileW(from.c_str(), to.c_str(), FALSE) ? ERROR_SUCCESS : GetLastError();
+    return CopyFileReplacing(from, to);
 }
 
-ErrorCode WinFileSystem::MakeFolder(const std::wstring& path) {
-    return CreateDirectoryW(path.c_str(), nullptr) ? ERROR_SUCCESS : GetLastError();
-}
+ErrorCode WinFileSystem::MakeFolder(const std::wstring& path) { return MakeOneFolder(path); }
 
 ErrorCode WinFileSystem::ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    bytes.clear();
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.Valid()) return GetLastError();
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.Get(), &size)) return GetLastError();
-    if (static_cast<std::uint64_t>(size.QuadPart) >= bytes.max_size()) return ERROR_NOT_ENOUGH_MEMORY;
-    // One byte more than the size, so reaching the end needs no second, larger buffer.
-    bytes.resize(static_cast<std::size_t>(size.QuadPart) + 1);
-    std::size_t filled = 0;
-    // Reads until the end, whatever the size said: the file may change while it is read.
-    for (;;) {
-        if (filled == bytes.size()) bytes.resize(bytes.size() + 64 * 1024);
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - filled, 1u << 26));
-        DWORD got = 0;
-        if (!ReadFile(file.Get(), bytes.data() + filled, want, &got, nullptr)) {
-            const DWORD error = GetLastError();
-            bytes.clear();
-            return error;
-        }
-        if (got == 0) break;
-        filled += got;
-    }
-    bytes.resize(filled);
-    return ERROR_SUCCESS;
+    return shell::ReadWholeFile(path, bytes);
 }
 
 ErrorCode WinFileSystem::ReplaceWholeFile(const std::wstring& givenPath, std::string_view bytes) {
@@ -188,19 +126,18 @@ ErrorCode WinFileSystem::ReplaceWholeFile(const std::wstring& givenPath, std::st
     const std::wstring path = FullPath(givenPath);
     if (const ErrorCode error = CheckReplaceable(path)) return error;
     std::wstring temporaryPath;
-    HANDLE rawHandle = INVALID_HANDLE_VALUE;
-    if (const ErrorCode error = CreateTemporaryBeside(path, temporaryPath, rawHandle)) return error;
-    FileHandle temporary(rawHandle);
-    ErrorCode error = WriteTemporary(temporary.Get(), bytes);
-    if (!error && !FlushFileBuffers(temporary.Get())) error = GetLastError();
-    if (!temporary.Close() && !error) error = GetLastError();
+    UniqueHandle temporary;
+    if (const ErrorCode error = CreateTemporaryBeside(path, temporaryPath, temporary)) return error;
+    ErrorCode error = WriteTemporary(temporary.get(), bytes);
+    if (!error && !FlushFileBuffers(temporary.get())) error = GetLastError();
+    if (!temporary.close() && !error) error = GetLastError();
     if (!error) error = PutInPlace(temporaryPath, path);
     if (error) DeleteFileW(temporaryPath.c_str());
     return error;
 }
 
 ErrorCode WinFileSystem::WriteTemporary(void* file, std::string_view bytes) {
-    return WriteAll(static_cast<HANDLE>(file), bytes);
+    return WriteAllBytes(static_cast<HANDLE>(file), bytes);
 }
 
 bool WinFileSystem::VolumeReachable(const std::wstring& root) {
