@@ -195,12 +195,8 @@ bool CopySong(FileSystem& files, const Song& song, const std::wstring& copyFolde
 
 RunOutcome CopyToOneFolder(const RunContext& context, const std::wstring& playlistPath) {
     OperationHost& host = context.host;
-    if (!FileExists(context.files, playlistPath)) {
-        host.ShowMessage(kLocateMessage);
-        return RunOutcome::NotFound;
-    }
     RunOutcome outcome = RunOutcome::Done;
-    const std::optional<PlaylistText> playlist = LoadPlaylist(context, playlistPath, outcome);
+    const std::optional<PlaylistText> playlist = OpenPlaylist(context, playlistPath, outcome);
     if (!playlist) return outcome;
     const std::wstring playlistName = GetFileName(playlistPath);
     if (playlistName.size() <= kCutLength) {

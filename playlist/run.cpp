@@ -26,8 +26,8 @@ std::optional<PlaylistText> LoadPlaylist(const RunContext& context,
     return text;
 }
 
-std::optional<PlaylistText> OpenForRewrite(const RunContext& context,
-                                           const std::wstring& playlistPath, RunOutcome& outcome) {
+std::optional<PlaylistText> OpenPlaylist(const RunContext& context,
+                                         const std::wstring& playlistPath, RunOutcome& outcome) {
     if (!FileExists(context.files, playlistPath)) {
         context.host.ShowMessage(kLocateMessage);
         outcome = RunOutcome::NotFound;

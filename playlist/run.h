@@ -81,11 +81,12 @@ private:
 std::optional<PlaylistText> LoadPlaylist(const RunContext& context,
                                          const std::wstring& playlistPath, RunOutcome& outcome);
 
+// The path test and LoadPlaylist, the first step of every operation: the locate message
+// (NotFound), Failed or Refused when the playlist cannot be used.
+std::optional<PlaylistText> OpenPlaylist(const RunContext& context,
+                                         const std::wstring& playlistPath, RunOutcome& outcome);
+
 // The steps of RewriteLineByLine before and after the lines.
-// The path test and LoadPlaylist: the locate message (NotFound), Failed or Refused when the
-// playlist cannot be rewritten.
-std::optional<PlaylistText> OpenForRewrite(const RunContext& context,
-                                           const std::wstring& playlistPath, RunOutcome& outcome);
 // Clears the log and copies the playlist to "<path>_backup"; reports a failed copy.
 bool MakeBackup(const RunContext& context, const std::wstring& playlistPath);
 // Puts the new bytes in place of the playlist; reports a failure.
@@ -105,7 +106,7 @@ template <typename MakeRule>
 RunOutcome RewriteLineByLine(const RunContext& context, const std::wstring& playlistPath,
                              const MakeRule& makeRule) {
     RunOutcome outcome = RunOutcome::Done;
-    std::optional<PlaylistText> playlist = OpenForRewrite(context, playlistPath, outcome);
+    std::optional<PlaylistText> playlist = OpenPlaylist(context, playlistPath, outcome);
     if (!playlist) return outcome;
     const BusyIndicator busy(context.host);
     if (!MakeBackup(context, playlistPath)) return RunOutcome::Failed;
