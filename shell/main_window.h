@@ -2,7 +2,8 @@
 // frmMain: the program's one window. Its methods are spread over a few sources:
 //   main_window.cpp  the window, its controls, the interactive handlers
 //   form_load.cpp    Form_Load: the start-up decision
-//   watch_mode.cpp   watch mode: CheckFile, the main backup, tmrWatchFile_Timer
+//   watch_mode.cpp   watch mode: StartWatchMode (WatchMode::CheckFile, the main backup),
+//                    tmrWatchFile_Timer
 #include <windows.h>
 #include <shellapi.h>
 

@@ -131,8 +131,8 @@ bool WatchMode::CheckFile() {
 
 // --- frmMain ------------------------------------------------------------------------
 
-// Every way that watch mode cannot start ends the program here, after its box. On success
-// the answer is false, "do not show the window", which Form_Load passes on.
+// Every way that watch mode cannot start ends the program here, after its box. On success it
+// simply returns, with the backup made and the timer running; Form_Load keeps the window hidden.
 void frmMain::StartWatchMode() {
     watch_ = std::make_unique<WatchMode>();
     if (!watch_->Acquired()) EndAfterBox(kAlreadyWatchedPrompt, BoxIcon::None, kAlreadyWatchedTitle);
