@@ -78,10 +78,6 @@ bool StartsWithUtf16Mark(std::string_view bytes) {
 
 }  // namespace
 
-bool IsTextPlaylist(std::string_view bytes) {
-    return !StartsWithUtf16Mark(bytes) && !ScanBytes(bytes).hasNul;
-}
-
 bool IsAscii(std::string_view bytes) {
     const char* p = bytes.data();
     const std::size_t n = bytes.size();

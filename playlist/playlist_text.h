@@ -13,10 +13,6 @@ namespace tallowmere::playlist {
 
 inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-// UTF-16 byte-order marks (FF FE, FE FF) and NUL bytes mark a file that is no 8-bit text
-// playlist: a song renamed to .m3u, a UTF-16 export.
-bool IsTextPlaylist(std::string_view bytes);
-
 // Strictly valid UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool IsValidUtf8(std::string_view bytes);
 
@@ -31,8 +27,6 @@ class LineReader {
 public:
     explicit LineReader(std::string_view bytes) : bytes_(bytes) {}
     bool Next(std::string_view& line);
-    // Bytes consumed so far.
-    std::size_t Position() const { return position_; }
 
 private:
     std::string_view bytes_;
@@ -66,7 +60,8 @@ struct PlaylistText {
     std::string Encode(std::wstring_view text) const { return EncodeText(text, encoding); }
 };
 
-// nullopt when the bytes are no text playlist (IsTextPlaylist).
+// nullopt when the bytes are no 8-bit text playlist: they start with a UTF-16 byte-order mark
+// (FF FE, FE FF) or hold a NUL byte (a song renamed to .m3u, a UTF-16 export).
 std::optional<PlaylistText> ParsePlaylist(std::string bytes, std::wstring_view path);
 
 // Builds the rewritten file: each kept line followed by CR LF, behind the byte-order mark the
