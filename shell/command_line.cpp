@@ -1,31 +1,12 @@
 #include "shell/command_line.h"
 
-#include <algorithm>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <cwctype>
-#endif
+#include "playlist/text_codec.h"
 
 namespace tallowmere::shell {
 
 namespace {
 
 constexpr wchar_t kQuote = L'"';
-
-// The platform's ordinary case mapping: the one the system uses for file names and text
-// on Windows, the C library's elsewhere (the rules are also built and tested natively).
-std::wstring LowerCase(std::wstring_view text) {
-    std::wstring lower(text);
-#ifdef _WIN32
-    if (!lower.empty()) CharLowerBuffW(lower.data(), static_cast<DWORD>(lower.size()));
-#else
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c))); });
-#endif
-    return lower;
-}
 
 }  // namespace
 
@@ -48,7 +29,10 @@ std::wstring ArgumentText(std::wstring_view rawCommandLine) {
 }
 
 StartMode ModeFromArgumentText(std::wstring_view argumentText) {
-    const std::wstring lower = LowerCase(argumentText);
+    // The platform's ordinary case mapping: the system's on Windows, the C library's elsewhere
+    // (the rules are also built and tested natively).
+    std::wstring lower(argumentText);
+    playlist::LowerCaseInPlace(lower);
     if (lower.empty()) return StartMode::Interactive;
     // Whatever the first character is (dash, slash, anything), it only introduces the word.
     const std::wstring_view switchWord = std::wstring_view(lower).substr(1);
