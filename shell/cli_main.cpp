@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "playlist/operations.h"
+#include "playlist/text_codec.h"
 #include "shell/cli_arguments.h"
 #include "shell/dry_run_file_system.h"
+#include "shell/failure_text.h"
 #include "shell/platform.h"
 #include "shell/win_file_system.h"
 
@@ -34,11 +36,7 @@ public:
             WriteConsoleW(handle_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
             return;
         }
-        const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                             nullptr, 0, nullptr, nullptr);
-        std::string bytes(static_cast<std::size_t>(size), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                            nullptr, nullptr);
+        const std::string bytes = playlist::EncodeText(text, playlist::TextEncoding::Utf8);
         WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
 
@@ -75,7 +73,7 @@ public:
     }
     void ReportFailure(const playlist::FileFailure& failure) override {
         EraseProgress();
-        err_.Write(failure.doing + L" \"" + failure.file + L"\": " + SystemErrorText(failure.code) + L"\n");
+        err_.Write(FailureLine(failure) + L"\n");
     }
     void LetEventsRun() override {}
 

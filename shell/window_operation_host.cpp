@@ -1,5 +1,6 @@
 #include "shell/window_operation_host.h"
 
+#include "shell/failure_text.h"
 #include "shell/platform.h"
 
 namespace tallowmere::shell {
@@ -30,12 +31,5 @@ void WindowOperationHost::ReportFailure(const playlist::FileFailure& failure) {
 }
 
 void WindowOperationHost::LetEventsRun() { LetPendingEventsRun(window_); }
-
-std::wstring FailurePrompt(const playlist::FileFailure& failure) {
-    std::wstring prompt = failure.doing;
-    if (!failure.file.empty()) prompt += L":\r\n" + failure.file;
-    if (failure.code != 0) prompt += L"\r\n\r\n" + SystemErrorText(failure.code);
-    return prompt;
-}
 
 }  // namespace tallowmere::shell

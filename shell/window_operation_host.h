@@ -28,7 +28,4 @@ private:
     Static busyLabel_;
 };
 
-// The prompt of a failure box: what was being done, the file, and the system's reason.
-std::wstring FailurePrompt(const playlist::FileFailure& failure);
-
 }  // namespace tallowmere::shell

@@ -5,6 +5,7 @@
 #include <string>
 #include <thread>
 
+#include "shell/failure_text.h"
 #include "shell/platform.h"
 
 namespace tallowmere::shell {
@@ -142,6 +143,18 @@ TEST(PlatformText, SystemErrorTextIsReadableWithoutLineBreak) {
     EXPECT_EQ(notFound.find(L'\n'), std::wstring::npos);
     // A code the system has no text for falls back to its number.
     EXPECT_EQ(SystemErrorText(0x2ABCDEF1), L"Error 0x2ABCDEF1");
+}
+
+TEST(PlatformText, FailureReadsTheSameInTheBoxAndOnTheConsole) {
+    const playlist::FileFailure denied{L"Could not rewrite the playlist", L"C:\\Music\\mix.m3u",
+                                       ERROR_ACCESS_DENIED};
+    const std::wstring reason = SystemErrorText(ERROR_ACCESS_DENIED);
+    EXPECT_EQ(FailurePrompt(denied), L"Could not rewrite the playlist:\r\nC:\\Music\\mix.m3u\r\n\r\n" + reason);
+    EXPECT_EQ(FailureLine(denied), L"Could not rewrite the playlist \"C:\\Music\\mix.m3u\": " + reason);
+    // Without an error code there is no reason to give: neither form says the operation succeeded.
+    const playlist::FileFailure noCode{L"Could not write the new playlist", L"C:\\mix.m3u", 0};
+    EXPECT_EQ(FailurePrompt(noCode), L"Could not write the new playlist:\r\nC:\\mix.m3u");
+    EXPECT_EQ(FailureLine(noCode), L"Could not write the new playlist \"C:\\mix.m3u\"");
 }
 
 TEST(PlatformProcess, ProgramFolderHoldsTheRunningExecutable) {
