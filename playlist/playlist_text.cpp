@@ -18,6 +18,8 @@
 // is there).
 #include "playlist/playlist_text.h"
 
+#include "playlist/byte_scan.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -30,17 +32,9 @@
 namespace tallowmere::playlist {
 namespace {
 
-static_assert(std::endian::native == std::endian::little,
-              "the eight-bytes-at-a-time scans take the first byte as the lowest");
-
-constexpr std::uint64_t kEveryByte = 0x0101010101010101ull;
-constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-
-std::uint64_t Load8(const char* p) {
-    std::uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    return word;
-}
+using byte_scan::kEveryByte;
+using byte_scan::kHighBits;
+using byte_scan::Load8;
 
 // The high bit of every zero byte of word. It may also flag bytes above a zero byte, never
 // below the first one: it is nonzero exactly when word has a zero byte, and its lowest flag

@@ -7,18 +7,19 @@
 // non-ASCII line that lower-cases to the same text (KELVIN SIGN to "k").
 #include <bit>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "playlist/byte_scan.h"
 #include "playlist/operations.h"
 #include "playlist/run.h"
 
 namespace tallowmere::playlist {
 namespace {
 
-constexpr std::uint64_t kEveryByte = 0x0101010101010101ull;
-constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+using byte_scan::kEveryByte;
+using byte_scan::kHighBits;
+using byte_scan::Load8;
 
 // Spreads every input bit over the whole hash (the MurmurHash3 finalizer): the table takes
 // its index from the low bits and a line's mark from the high ones.
@@ -43,12 +44,6 @@ std::uint64_t LowerAsciiWord(std::uint64_t word) {
     const std::uint64_t atLeastA = word + (0x80 - 'A') * kEveryByte;
     const std::uint64_t aboveZ = word + (0x80 - 'Z' - 1) * kEveryByte;
     return word | ((atLeastA & ~aboveZ & kHighBits) >> 2);
-}
-
-std::uint64_t Load8(const char* p) {
-    std::uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    return word;
 }
 
 // The hash of a text of ASCII characters after lower-casing; false, and no hash, for a text
