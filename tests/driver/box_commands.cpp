@@ -213,6 +213,8 @@ int Press(const Args& args) {
             PostMessageW(box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button.window), BN_CLICKED),
                          reinterpret_cast<LPARAM>(button.window));
             Print(L"pressed", button.text);
+            // Returns once the box has gone, so that a following check does not meet it.
+            for (int waited = 0; IsWindow(box) && waited < 5000; waited += 20) Sleep(20);
             return kDone;
         }
     }
