@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/counting_host.h"
 #include "playlist/operations.h"
 #include "shell/win_file_system.h"
 
@@ -20,18 +21,6 @@ constexpr int kSongs = 300;
 constexpr std::size_t kSongBytes = 200 * 1024;
 constexpr int kRounds = 15;
 
-class QuietHost : public OperationHost {
-public:
-    std::size_t logLines = 0;
-    void ClearLog() override { logLines = 0; }
-    void AppendLog(const std::wstring&) override { ++logLines; }
-    std::size_t LogCount() const override { return logLines; }
-    void ShowBusy(bool) override {}
-    void SetCaption(const std::wstring&) override {}
-    void ShowMessage(const std::wstring&) override {}
-    void ReportFailure(const FileFailure&) override { std::fprintf(stderr, "run failed\n"); }
-    void LetEventsRun() override {}
-};
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -100,7 +89,7 @@ int Main() {
     const std::wstring playlistPath = folder + L"list.m3u";
     WriteFileBytes(playlistPath, playlist);
 
-    QuietHost host;
+    CountingHost host;
     shell::WinFileSystem files;
     const RunContext context{host, files, L"C:\\"};
     auto copyToOneFolder = [&] {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/counting_host.h"
 #include "playlist/operations.h"
 #include "playlist/paths.h"
 
@@ -55,19 +56,6 @@ void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
 namespace tallowmere::playlist {
 namespace {
 
-// Counts what the window would show; keeps no lines (the log's storage is the window's).
-class CountingHost : public OperationHost {
-public:
-    std::size_t logLines = 0;
-    void ClearLog() override { logLines = 0; }
-    void AppendLog(const std::wstring&) override { ++logLines; }
-    std::size_t LogCount() const override { return logLines; }
-    void ShowBusy(bool) override {}
-    void SetCaption(const std::wstring&) override {}
-    void ShowMessage(const std::wstring&) override {}
-    void ReportFailure(const FileFailure&) override { std::fprintf(stderr, "run failed\n"); }
-    void LetEventsRun() override {}
-};
 
 #ifdef _WIN32
 using BenchFileSystem = shell::WinFileSystem;
