@@ -117,6 +117,23 @@ public:
         return std::rename(temporary.c_str(), Narrow(path).c_str()) == 0 ? 0 : 5;
     }
     bool VolumeReachable(const std::wstring&) override { return true; }
+    std::optional<FileIdentity> IdentityOf(const std::wstring& path, ErrorCode* error) override {
+        const std::optional<FileStamp> stamp = StampOf(path, error);
+        if (!stamp) return std::nullopt;
+        return stamp->identity;
+    }
+    std::optional<FileStamp> StampOf(const std::wstring& path, ErrorCode* error) override {
+        struct stat info {};
+        if (stat(Narrow(path).c_str(), &info) != 0) {
+            if (error) *error = 2;
+            return std::nullopt;
+        }
+        if (error) *error = 0;
+        const auto modified = static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 10000000u +
+                              static_cast<std::uint64_t>(info.st_mtim.tv_nsec) / 100u;
+        return FileStamp{{static_cast<std::uint64_t>(info.st_dev), 0, static_cast<std::uint64_t>(info.st_ino)},
+                         static_cast<std::uint64_t>(info.st_size), modified};
+    }
 
 private:
     static ErrorCode WriteFile(const std::string& path, std::string_view bytes) {

@@ -10,6 +10,25 @@
 
 namespace tallowmere::playlist {
 
+// What makes a file itself, whatever path names it: the volume's serial number and the file's
+// index on that volume. Two paths name the same file exactly when their identities are equal;
+// short (8.3) names, letter case, "." and ".." steps, mapped drives and links all agree.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t indexHigh = 0;  // the upper half of a 128-bit file id (ReFS); 0 on NTFS
+    std::uint64_t indexLow = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// What tells whether a file is still the one that was read: its identity, length and last
+// write time.
+struct FileStamp {
+    FileIdentity identity;
+    std::uint64_t length = 0;
+    std::uint64_t lastWrite = 0;  // FILETIME ticks
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -35,6 +54,14 @@ public:
 
     // Whether a volume root ("E:\", "\\server\share\") can be reached at all.
     virtual bool VolumeReachable(const std::wstring& root) = 0;
+
+    // The identity of the file or folder that path finally names (links followed); nullopt
+    // (and *error set when given) when it cannot be opened to ask.
+    virtual std::optional<FileIdentity> IdentityOf(const std::wstring& path,
+                                                   ErrorCode* error = nullptr) = 0;
+
+    // Identity, length and last write time of the file that path finally names.
+    virtual std::optional<FileStamp> StampOf(const std::wstring& path, ErrorCode* error = nullptr) = 0;
 };
 
 }  // namespace tallowmere::playlist

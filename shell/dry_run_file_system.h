@@ -24,6 +24,13 @@ public:
     }
     playlist::ErrorCode ReplaceWholeFile(const std::wstring&, std::string_view) override { return 0; }
     bool VolumeReachable(const std::wstring& root) override { return real_.VolumeReachable(root); }
+    std::optional<playlist::FileIdentity> IdentityOf(const std::wstring& path,
+                                                     playlist::ErrorCode* error) override {
+        return real_.IdentityOf(path, error);
+    }
+    std::optional<playlist::FileStamp> StampOf(const std::wstring& path, playlist::ErrorCode* error) override {
+        return real_.StampOf(path, error);
+    }
 
 private:
     static constexpr playlist::ErrorCode kFileNotFound = 2;  // ERROR_FILE_NOT_FOUND

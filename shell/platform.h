@@ -55,6 +55,19 @@ private:
 // ERROR_FILE_NOT_FOUND, so it is never taken for a playlist or a song.
 std::optional<std::uint64_t> FileLength(const std::wstring& path, DWORD* error = nullptr);
 
+// Identity (volume serial number and file index), length and last write time of the file or
+// folder that path finally names, links followed. Opened with no access to its content, so a
+// file another program holds open without sharing still answers.
+struct FileInformation {
+    std::uint64_t volume = 0;
+    std::uint64_t indexHigh = 0;
+    std::uint64_t indexLow = 0;
+    std::uint64_t length = 0;
+    std::uint64_t lastWrite = 0;  // FILETIME ticks
+    bool folder = false;
+};
+std::optional<FileInformation> FileInformationOf(const std::wstring& path, DWORD* error = nullptr);
+
 // Whether anything (file or folder) exists under path.
 bool PathTaken(const std::wstring& path);
 

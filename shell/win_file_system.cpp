@@ -146,4 +146,20 @@ bool WinFileSystem::VolumeReachable(const std::wstring& root) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::optional<playlist::FileIdentity> WinFileSystem::IdentityOf(const std::wstring& path,
+                                                                ErrorCode* error) {
+    const std::optional<playlist::FileStamp> stamp = StampOf(path, error);
+    if (!stamp) return std::nullopt;
+    return stamp->identity;
+}
+
+std::optional<playlist::FileStamp> WinFileSystem::StampOf(const std::wstring& path, ErrorCode* error) {
+    const NoCriticalErrorBoxes quiet;
+    DWORD code = ERROR_SUCCESS;
+    const std::optional<FileInformation> info = FileInformationOf(path, &code);
+    if (error) *error = code;
+    if (!info) return std::nullopt;
+    return playlist::FileStamp{{info->volume, info->indexHigh, info->indexLow}, info->length, info->lastWrite};
+}
+
 }  // namespace tallowmere::shell

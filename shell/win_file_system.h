@@ -18,6 +18,10 @@ public:
     playlist::ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes) override;
     // Never shows the system's "insert a disk" box.
     bool VolumeReachable(const std::wstring& root) override;
+    std::optional<playlist::FileIdentity> IdentityOf(const std::wstring& path,
+                                                     playlist::ErrorCode* error = nullptr) override;
+    std::optional<playlist::FileStamp> StampOf(const std::wstring& path,
+                                               playlist::ErrorCode* error = nullptr) override;
 
 protected:
     // Writes the new content into the temporary file (a seam for tests that fail it midway).

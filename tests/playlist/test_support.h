@@ -1,6 +1,7 @@
 #pragma once
 // Stand-ins for the playlist tests: a host that records what an operation shows and logs, and
 // an in-memory file system for the runs that need no real files.
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -75,6 +76,22 @@ public:
     }
     bool VolumeReachable(const std::wstring& root) override {
         return unreachableRoots.count(root) == 0;
+    }
+    // A file's identity is its path: the paths here are compared exactly anyway.
+    std::optional<FileIdentity> IdentityOf(const std::wstring& path, ErrorCode* error) override {
+        const std::optional<FileStamp> stamp = StampOf(path, error);
+        if (!stamp) return std::nullopt;
+        return stamp->identity;
+    }
+    std::optional<FileStamp> StampOf(const std::wstring& path, ErrorCode* error) override {
+        const auto file = files.find(path);
+        if (file == files.end()) {
+            if (error) *error = 2;
+            return std::nullopt;
+        }
+        if (error) *error = 0;
+        const std::uint64_t index = std::hash<std::wstring>{}(path);
+        return FileStamp{{1, 0, index}, file->second.size(), std::hash<std::string>{}(file->second)};
     }
 };
 
