@@ -20,6 +20,7 @@
 
 #include "shell/win_file_system.h"
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,6 +118,20 @@ public:
         return std::rename(temporary.c_str(), Narrow(path).c_str()) == 0 ? 0 : 5;
     }
     bool VolumeReachable(const std::wstring&) override { return true; }
+    ErrorCode ListFolder(const std::wstring& folder,
+                         const std::function<void(const FolderEntry&)>& visit) override {
+        DIR* listing = opendir(Narrow(folder).c_str());
+        if (!listing) return 3;
+        std::wstring name;
+        while (const dirent* entry = readdir(listing)) {
+            const std::string_view narrow(entry->d_name);
+            if (narrow == "." || narrow == "..") continue;
+            name.assign(narrow.begin(), narrow.end());
+            visit({name, entry->d_type == DT_DIR, entry->d_type == DT_LNK});
+        }
+        closedir(listing);
+        return 0;
+    }
     std::optional<FileIdentity> IdentityOf(const std::wstring& path, ErrorCode* error) override {
         const std::optional<FileStamp> stamp = StampOf(path, error);
         if (!stamp) return std::nullopt;

@@ -2,6 +2,7 @@
 // The file-system calls the playlist operations make. The Win32 implementation lives in
 // shell/; tests wrap it to inject failures, the command-line tool wraps it for --dry-run.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,13 @@ struct FileStamp {
     std::uint64_t length = 0;
     std::uint64_t lastWrite = 0;  // FILETIME ticks
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+// One name in a folder listing.
+struct FolderEntry {
+    std::wstring_view name;     // valid during the call that hands it out
+    bool folder = false;
+    bool reparsePoint = false;  // a junction, symbolic link or other reparse point
 };
 
 class FileSystem {
@@ -59,6 +67,12 @@ public:
     // (and *error set when given) when it cannot be opened to ask.
     virtual std::optional<FileIdentity> IdentityOf(const std::wstring& path,
                                                    ErrorCode* error = nullptr) = 0;
+
+    // Hands every name in folder (a path with or without its trailing backslash) to visit,
+    // "." and ".." left out, in the order the file system gives them. An error when the
+    // folder cannot be listed (nothing is handed out then).
+    virtual ErrorCode ListFolder(const std::wstring& folder,
+                                 const std::function<void(const FolderEntry&)>& visit) = 0;
 
     // Identity, length and last write time of the file that path finally names.
     virtual std::optional<FileStamp> StampOf(const std::wstring& path, ErrorCode* error = nullptr) = 0;

@@ -24,6 +24,10 @@ public:
     }
     playlist::ErrorCode ReplaceWholeFile(const std::wstring&, std::string_view) override { return 0; }
     bool VolumeReachable(const std::wstring& root) override { return real_.VolumeReachable(root); }
+    playlist::ErrorCode ListFolder(const std::wstring& folder,
+                                   const std::function<void(const playlist::FolderEntry&)>& visit) override {
+        return real_.ListFolder(folder, visit);
+    }
     std::optional<playlist::FileIdentity> IdentityOf(const std::wstring& path,
                                                      playlist::ErrorCode* error) override {
         return real_.IdentityOf(path, error);

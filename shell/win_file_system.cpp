@@ -146,6 +146,31 @@ bool WinFileSystem::VolumeReachable(const std::wstring& root) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+ErrorCode WinFileSystem::ListFolder(const std::wstring& folder,
+                                   const std::function<void(const playlist::FolderEntry&)>& visit) {
+    const NoCriticalErrorBoxes quiet;
+    std::wstring pattern = folder;
+    if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW data;
+    const HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                         nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        // An empty folder (a root has not even "." and "..") is listed, not failed.
+        return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : (error ? error : ERROR_PATH_NOT_FOUND);
+    }
+    do {
+        const std::wstring_view name(data.cFileName);
+        if (name == L"." || name == L"..") continue;
+        visit({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+               (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
+    } while (FindNextFileW(find, &data));
+    const DWORD error = GetLastError();
+    FindClose(find);
+    return error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error;
+}
+
 std::optional<playlist::FileIdentity> WinFileSystem::IdentityOf(const std::wstring& path,
                                                                 ErrorCode* error) {
     const std::optional<playlist::FileStamp> stamp = StampOf(path, error);

@@ -18,6 +18,9 @@ public:
     playlist::ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes) override;
     // Never shows the system's "insert a disk" box.
     bool VolumeReachable(const std::wstring& root) override;
+    // FindFirstFileExW with the basic information and large fetches: one request for many names.
+    playlist::ErrorCode ListFolder(const std::wstring& folder,
+                                   const std::function<void(const playlist::FolderEntry&)>& visit) override;
     std::optional<playlist::FileIdentity> IdentityOf(const std::wstring& path,
                                                      playlist::ErrorCode* error = nullptr) override;
     std::optional<playlist::FileStamp> StampOf(const std::wstring& path,

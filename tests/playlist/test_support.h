@@ -77,6 +77,22 @@ public:
     bool VolumeReachable(const std::wstring& root) override {
         return unreachableRoots.count(root) == 0;
     }
+    // The files whose path is folder (with its backslash) followed by a name without one;
+    // folders are not modelled.
+    ErrorCode ListFolder(const std::wstring& folder,
+                         const std::function<void(const FolderEntry&)>& visit) override {
+        std::wstring prefix = folder;
+        if (!prefix.empty() && prefix.back() != L'\\') prefix += L'\\';
+        bool any = false;
+        for (const auto& [path, bytes] : files) {
+            if (!path.starts_with(prefix)) continue;
+            const std::wstring_view name = std::wstring_view(path).substr(prefix.size());
+            if (name.find(L'\\') != std::wstring_view::npos) continue;
+            any = true;
+            visit({name, false, false});
+        }
+        return any ? 0 : 3;  // ERROR_PATH_NOT_FOUND: no file lies in that folder
+    }
     // A file's identity is its path: the paths here are compared exactly anyway.
     std::optional<FileIdentity> IdentityOf(const std::wstring& path, ErrorCode* error) override {
         const std::optional<FileStamp> stamp = StampOf(path, error);
