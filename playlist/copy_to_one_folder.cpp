@@ -217,6 +217,7 @@ RunOutcome CopyToOneFolder(const RunContext& context, const std::wstring& playli
         if (!line.tag.empty()) {
             newPlaylist.Add(line.tag);
             pacer.Tick();
+            if (pacer.Cancelled()) return RunOutcome::Cancelled;
             continue;
         }
         Song& song = plan.SongAt(line.song);
@@ -228,8 +229,10 @@ RunOutcome CopyToOneFolder(const RunContext& context, const std::wstring& playli
         }
         if (song.state == CopyState::Failed) host.AppendLog(L"Couldn't Copy " + song.name);
         pacer.TickAfterSlowStep();
+        if (pacer.Cancelled()) return RunOutcome::Cancelled;
     }
     pacer.Finish();
+    if (host.Cancelled()) return RunOutcome::Cancelled;
 
     const std::wstring newPlaylistPath = plan.CopyFolder() + playlistName;
     const ErrorCode written = context.files.ReplaceWholeFile(newPlaylistPath, newPlaylist.Finish());

@@ -52,6 +52,11 @@ public:
     virtual bool WantsProgress() const { return false; }
     // Progress of a run: lines handled so far of all lines.
     virtual void ReportProgress(std::size_t /*done*/, std::size_t /*total*/) {}
+
+    // Whether the user asked to stop (Ctrl+C on the console tool). Asked with LetEventsRun's
+    // pacing and once more right before a playlist is replaced: a stopped run ends there
+    // (RunOutcome::Cancelled) and leaves the playlist as it was.
+    virtual bool Cancelled() const { return false; }
 };
 
 }  // namespace tallowmere::playlist

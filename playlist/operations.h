@@ -21,6 +21,7 @@ enum class RunOutcome {
     NotFound,  // "Unable to locate Winamp playlist..." was shown
     Refused,   // not a text playlist, or no copy folder can be made for its name
     Failed,    // a file failure ended the run (reported through ReportFailure)
+    Cancelled, // the host asked to stop; the playlist was not replaced
 };
 
 RunOutcome RemoveTagInfo(const RunContext& context, const std::wstring& playlistPath);

@@ -55,6 +55,8 @@ public:
         ++done_;
         CheckClock();
     }
+    // Whether the host asked to stop, as last seen by Tick or TickAfterSlowStep.
+    bool Cancelled() const { return cancelled_; }
     // After the last line: a host that wants progress hears that all lines are done.
     void Finish() {
         if (reportProgress_) host_.ReportProgress(done_, total_);
@@ -62,6 +64,7 @@ public:
 
 private:
     void CheckClock() {
+        cancelled_ = host_.Cancelled();
         if (std::chrono::steady_clock::now() - last_ < interval_) return;
         if (reportProgress_) host_.ReportProgress(done_, total_);
         host_.LetEventsRun();
@@ -74,6 +77,7 @@ private:
     const std::size_t total_;
     std::chrono::steady_clock::time_point last_;
     std::size_t done_ = 0;
+    bool cancelled_ = false;
 };
 
 // Reads the playlist whole. A read failure is reported (Failed); a file that is no text
@@ -122,8 +126,10 @@ RunOutcome RewriteLineByLine(const RunContext& context, const std::wstring& play
     while (reader.Next(line)) {
         rule(line, kept);
         pacer.Tick();
+        if (pacer.Cancelled()) return RunOutcome::Cancelled;
     }
     pacer.Finish();
+    if (context.host.Cancelled()) return RunOutcome::Cancelled;
     return WriteRewritten(context, playlistPath, kept.Written());
 }
 

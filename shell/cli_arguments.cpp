@@ -13,6 +13,26 @@ constexpr std::array<std::pair<const wchar_t*, CliOperation>, 4> kSubcommands{{
     {L"copy-to-folder", CliOperation::CopyToFolder},
 }};
 
+// Switches that take no value, each setting one flag of the request.
+struct FlagOption {
+    const wchar_t* name;
+    const wchar_t* shortName;  // nullptr: none
+    bool CliRequest::*flag;
+};
+
+constexpr std::array<FlagOption, 3> kFlagOptions{{
+    {L"--dry-run", nullptr, &CliRequest::dryRun},
+    {L"--quiet", nullptr, &CliRequest::quiet},
+    {L"--recursive", L"-r", &CliRequest::recursive},
+}};
+
+const FlagOption* FindFlagOption(const std::wstring& argument) {
+    for (const FlagOption& option : kFlagOptions) {
+        if (argument == option.name || (option.shortName != nullptr && argument == option.shortName)) return &option;
+    }
+    return nullptr;
+}
+
 CliParse UsageError(std::wstring problem) {
     CliParse parse;
     parse.kind = CliParse::Kind::UsageError;
@@ -28,6 +48,11 @@ CliParse ParseCliArguments(const std::vector<std::wstring>& arguments) {
         if (argument == L"--help" || argument == L"-h" || argument == L"/?") {
             CliParse parse;
             parse.kind = CliParse::Kind::Help;
+            return parse;
+        }
+        if (argument == L"--version") {
+            CliParse parse;
+            parse.kind = CliParse::Kind::Version;
             return parse;
         }
     }
@@ -49,10 +74,8 @@ CliParse ParseCliArguments(const std::vector<std::wstring>& arguments) {
         const std::wstring& argument = arguments[i];
         if (!optionsEnded && argument == L"--") {
             optionsEnded = true;
-        } else if (!optionsEnded && argument == L"--dry-run") {
-            parse.request.dryRun = true;
-        } else if (!optionsEnded && argument == L"--quiet") {
-            parse.request.quiet = true;
+        } else if (const FlagOption* option = optionsEnded ? nullptr : FindFlagOption(argument)) {
+            parse.request.*(option->flag) = true;
         } else if (!optionsEnded && argument.size() > 1 && argument.starts_with(L"--")) {
             return UsageError(L"unknown option: " + argument);
         } else {
@@ -65,7 +88,8 @@ CliParse ParseCliArguments(const std::vector<std::wstring>& arguments) {
 
 std::wstring CliUsage() {
     return L"Usage: tallowmere-cli remove-tags|strip-missing|strip-dupes|copy-to-folder\n"
-           L"                      [--dry-run] [--quiet] PLAYLIST...\n"
+           L"                      [--dry-run] [--quiet] [--recursive] PLAYLIST...\n"
+           L"       tallowmere-cli --help | --version\n"
            L"\n"
            L"Runs one playlist repair of Tallowmere on each PLAYLIST in turn, exactly as the\n"
            L"window's button of the same name does (same backup \"<playlist>_backup\", same\n"
@@ -79,15 +103,30 @@ std::wstring CliUsage() {
            L"\n"
            L"  --dry-run        compute and print the error log, write nothing at all\n"
            L"  --quiet          print nothing to standard output\n"
+           L"  -r, --recursive  a FOLDER also takes the playlists in its subfolders\n"
            L"  --help           print this text\n"
+           L"  --version        print the product name and version\n"
+           L"\n"
+           L"PLAYLIST may hold the wildcards * and ? in its file name (\"*.m3u\", \"Mix?.m3u\"):\n"
+           L"the program expands them itself, in name order, letter case ignored; a pattern\n"
+           L"that matches no file is an error. A FOLDER stands for every .m3u and .m3u8 file\n"
+           L"in it. Backups (\"..._backup\") are never taken as playlists.\n"
            L"\n"
            L"The error-log lines go to standard output, one a line; messages the window\n"
-           L"would show in a box go to standard error. Text is written with WriteConsoleW\n"
+           L"would show in a box go to standard error. Every standard-error line begins\n"
+           L"with the playlist's path and \": \". When more than one playlist is processed,\n"
+           L"every standard-output line is the playlist's path, a tab, and the log line;\n"
+           L"with one playlist the log lines stand alone. Text is written with WriteConsoleW\n"
            L"on a console and as UTF-8 when redirected. File names may hold any Unicode\n"
            L"character.\n"
            L"\n"
+           L"Ctrl+C (or closing the console) stops the run before the playlist in hand is\n"
+           L"rewritten, or lets a rewrite already under way finish; the playlist is left\n"
+           L"either as it was or fully rewritten, and later playlists are not started.\n"
+           L"\n"
            L"Exit status: 0 every playlist processed, 1 any playlist could not be\n"
-           L"(missing, unreadable, refused), 2 usage error.\n";
+           L"(missing, unreadable, refused, or a pattern or folder that gave none),\n"
+           L"2 usage error, 130 interrupted by Ctrl+C.\n";
 }
 
 }  // namespace tallowmere::shell

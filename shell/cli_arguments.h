@@ -12,11 +12,12 @@ struct CliRequest {
     CliOperation operation = CliOperation::RemoveTags;
     bool dryRun = false;
     bool quiet = false;
+    bool recursive = false;  // folder arguments take their subfolders too
     std::vector<std::wstring> playlists;
 };
 
 struct CliParse {
-    enum class Kind { Run, Help, UsageError } kind = Kind::UsageError;
+    enum class Kind { Run, Help, Version, UsageError } kind = Kind::UsageError;
     CliRequest request;     // Kind::Run
     std::wstring problem;   // Kind::UsageError: what is wrong, for standard error
 };

@@ -3,14 +3,17 @@
 // to standard output, what the window shows in a box goes to standard error.
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "playlist/operations.h"
 #include "playlist/text_codec.h"
 #include "shell/cli_arguments.h"
+#include "shell/cli_playlists.h"
 #include "shell/dry_run_file_system.h"
 #include "shell/failure_text.h"
 #include "shell/platform.h"
@@ -45,13 +48,76 @@ private:
     bool console_ = false;
 };
 
+// Each line of text, on standard error, after the path it concerns.
+void WriteAbout(const OutputStream& err, const std::wstring& path, const std::wstring& text) {
+    std::wstring lines;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find_first_of(L"\r\n", start);
+        if (end == std::wstring::npos) end = text.size();
+        const std::wstring_view line(text.data() + start, end - start);
+        lines += path + (line.empty() ? L":" : L": ") + std::wstring(line) + L"\n";
+        if (end < text.size() && text[end] == L'\r' && end + 1 < text.size() && text[end + 1] == L'\n') ++end;
+        start = end + 1;
+    }
+    err.Write(lines);
+}
+
+// Ctrl+C, Ctrl+Break and closing the console. The system calls the handler on a thread of
+// its own; it only raises a flag that the running operation reads at its pacing points
+// (OperationHost::Cancelled) and between playlists. Closing the console ends the process as
+// soon as the handler returns, so then the handler waits (a little less than the five
+// seconds the system grants) until the main thread is at a safe point: no playlist half
+// replaced, no temporary file in place.
+class ConsoleInterruption {
+public:
+    ConsoleInterruption() {
+        current_ = this;
+        // A process started in a new process group ignores Ctrl+C until it asks for it.
+        SetConsoleCtrlHandler(nullptr, FALSE);
+        SetConsoleCtrlHandler(&Handler, TRUE);
+    }
+    ~ConsoleInterruption() {
+        SetConsoleCtrlHandler(&Handler, FALSE);
+        current_ = nullptr;
+        CloseHandle(safe_);
+    }
+    ConsoleInterruption(const ConsoleInterruption&) = delete;
+    ConsoleInterruption& operator=(const ConsoleInterruption&) = delete;
+
+    bool Requested() const { return requested_.load(); }
+    // Around one playlist's run, during which ending the process could cut a step short.
+    void EnterRun() { ResetEvent(safe_); }
+    void LeaveRun() { SetEvent(safe_); }
+
+private:
+    static BOOL WINAPI Handler(DWORD event) {
+        ConsoleInterruption* self = current_.load();
+        if (self == nullptr) return FALSE;
+        self->requested_ = true;
+        if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+            WaitForSingleObject(self->safe_, 4500);
+        }
+        return TRUE;
+    }
+
+    // The handler has no context argument: the one live instance is found here.
+    static inline std::atomic<ConsoleInterruption*> current_{nullptr};
+    std::atomic<bool> requested_{false};
+    HANDLE safe_ = CreateEventW(nullptr, TRUE, TRUE, nullptr);  // manual reset, set between runs
+};
+
 class ConsoleHost final : public playlist::OperationHost {
 public:
-    ConsoleHost(const OutputStream& out, const OutputStream& err, bool quiet)
-        : out_(out), err_(err), quiet_(quiet) {}
+    ConsoleHost(const OutputStream& out, const OutputStream& err, bool quiet,
+                const ConsoleInterruption& interruption)
+        : out_(out), err_(err), quiet_(quiet), interruption_(interruption) {}
 
-    void BeginPlaylist(const std::wstring& path) {
+    // labelOutput: put the playlist's path and a tab before every log line (several
+    // playlists in one run).
+    void BeginPlaylist(const std::wstring& path, bool labelOutput) {
         playlist_ = path;
+        labelOutput_ = labelOutput;
         started_ = std::chrono::steady_clock::now();
     }
 
@@ -62,19 +128,20 @@ public:
         ++logCount_;
         if (quiet_) return;
         EraseProgress();
-        out_.Write(line + L"\n");
+        out_.Write(labelOutput_ ? playlist_ + L"\t" + line + L"\n" : line + L"\n");
     }
     std::size_t LogCount() const override { return logCount_; }
     void ShowBusy(bool) override {}
     void SetCaption(const std::wstring&) override {}
     void ShowMessage(const std::wstring& prompt) override {
         EraseProgress();
-        err_.Write(prompt + L"\n");
+        WriteAbout(err_, playlist_, prompt);
     }
     void ReportFailure(const playlist::FileFailure& failure) override {
         EraseProgress();
-        err_.Write(FailureLine(failure) + L"\n");
+        WriteAbout(err_, playlist_, FailureLine(failure));
     }
+    bool Cancelled() const override { return interruption_.Requested(); }
     void LetEventsRun() override {}
 
     // Progress is drawn on a console only; asked for nowhere else, the operations do not
@@ -102,8 +169,10 @@ private:
     const OutputStream& out_;
     const OutputStream& err_;
     bool quiet_;
+    const ConsoleInterruption& interruption_;
     std::size_t logCount_ = 0;
     std::wstring playlist_;
+    bool labelOutput_ = false;
     std::chrono::steady_clock::time_point started_;
     std::size_t progressWidth_ = 0;
 };
@@ -119,6 +188,70 @@ playlist::RunOutcome RunOne(CliOperation operation, const playlist::RunContext& 
     return playlist::RunOutcome::Failed;
 }
 
+// The product name and version from this exe's own version record, as "name version".
+std::optional<std::wstring> VersionRecordText() {
+    std::wstring exePath(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, exePath.data(), static_cast<DWORD>(exePath.size()));
+        if (length == 0) return std::nullopt;
+        if (length < exePath.size()) {
+            exePath.resize(length);
+            break;
+        }
+        exePath.resize(exePath.size() * 2);
+    }
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(exePath.c_str(), &ignored);
+    if (size == 0) return std::nullopt;
+    std::vector<unsigned char> record(size);
+    if (!GetFileVersionInfoW(exePath.c_str(), 0, size, record.data())) return std::nullopt;
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    };
+    Translation* translation = nullptr;
+    UINT translationSize = 0;
+    if (!VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                        &translationSize) ||
+        translationSize < sizeof(Translation)) {
+        return std::nullopt;
+    }
+    const auto value = [&](const wchar_t* name) -> std::optional<std::wstring> {
+        wchar_t key[64];
+        std::swprintf(key, std::size(key), L"\\StringFileInfo\\%04x%04x\\%ls", translation->language,
+                      translation->codePage, name);
+        wchar_t* text = nullptr;
+        UINT length = 0;
+        if (!VerQueryValueW(record.data(), key, reinterpret_cast<void**>(&text), &length) || length == 0) {
+            return std::nullopt;
+        }
+        return std::wstring(text, wcsnlen(text, length));
+    };
+    const std::optional<std::wstring> product = value(L"ProductName");
+    const std::optional<std::wstring> version = value(L"ProductVersion");
+    if (!product || !version) return std::nullopt;
+    return *product + L" " + *version;
+}
+
+// The playlist arguments' folders, read through the real file system.
+class WinFolderSource final : public FolderSource {
+public:
+    explicit WinFolderSource(WinFileSystem& files) : files_(files) {}
+    bool IsFolder(const std::wstring& path) override {
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    }
+    playlist::ErrorCode ListFolder(const std::wstring& folder,
+                                   const std::function<void(const playlist::FolderEntry&)>& visit) override {
+        return files_.ListFolder(folder, visit);
+    }
+
+private:
+    WinFileSystem& files_;
+};
+
+constexpr int kInterruptedStatus = 130;  // as shells report a program ended by Ctrl+C
+
 int Run(const std::vector<std::wstring>& arguments) {
     const OutputStream out(STD_OUTPUT_HANDLE);
     const OutputStream err(STD_ERROR_HANDLE);
@@ -128,26 +261,54 @@ int Run(const std::vector<std::wstring>& arguments) {
         out.Write(CliUsage());
         return 0;
     }
+    if (parse.kind == CliParse::Kind::Version) {
+        const std::optional<std::wstring> version = VersionRecordText();
+        if (!version) {
+            err.Write(L"tallowmere-cli: this program carries no readable version record\n");
+            return 1;
+        }
+        out.Write(*version + L"\n");
+        return 0;
+    }
     if (parse.kind == CliParse::Kind::UsageError) {
         err.Write(L"tallowmere-cli: " + parse.problem + L"\n\n" + CliUsage());
         return 2;
     }
 
     const CliRequest& request = parse.request;
+    ConsoleInterruption interruption;
     WinFileSystem realFiles;
     DryRunFileSystem dryRunFiles(realFiles);
     playlist::FileSystem& files = request.dryRun ? static_cast<playlist::FileSystem&>(dryRunFiles) : realFiles;
-    ConsoleHost host(out, err, request.quiet);
+    ConsoleHost host(out, err, request.quiet, interruption);
     const playlist::RunContext context{host, files, ProgramFolder()};
 
+    WinFolderSource folders(realFiles);
+    const ExpandedPlaylists expanded = ExpandPlaylistArguments(folders, request.playlists, request.recursive);
     int status = 0;
-    for (const std::wstring& path : request.playlists) {
+    for (const std::wstring& problem : expanded.problems) {
+        err.Write(problem + L"\n");
+        status = 1;
+    }
+    const bool labelOutput = expanded.playlists.size() > 1;
+    for (const std::wstring& path : expanded.playlists) {
+        if (interruption.Requested()) return kInterruptedStatus;
         // The window's selected path is always a full one (its lists compose it); a name
         // given relative to the current folder is made full the same way, so that Copy to
         // One Folder, for one, can make its folder beside the playlist.
-        host.BeginPlaylist(path);
+        host.BeginPlaylist(path, labelOutput);
+        interruption.EnterRun();
         const playlist::RunOutcome outcome = RunOne(request.operation, context, FullPath(path));
+        interruption.LeaveRun();
         host.EndPlaylist();
+        if (outcome == playlist::RunOutcome::Cancelled) {
+            WriteAbout(err, path, L"interrupted; the playlist was left as it was");
+            return kInterruptedStatus;
+        }
+        if (interruption.Requested()) {
+            WriteAbout(err, path, L"interrupted; this playlist was finished, later ones were not started");
+            return kInterruptedStatus;
+        }
         if (outcome != playlist::RunOutcome::Done) status = 1;
     }
     return status;
