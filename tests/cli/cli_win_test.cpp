@@ -182,8 +182,12 @@ TEST_F(CliTest, EachSubcommandMatchesTheWindowsCodePathByteForByte) {
         EXPECT_EQ(Snapshot(folder), afterWindow);
         EXPECT_NE(afterWindow, before) << "the run changed nothing";
         EXPECT_EQ(Lines(cli.out), host.log);
-        // What the window would show in a box goes to standard error.
-        EXPECT_EQ(Lines(cli.err), host.messages);
+        // What the window would show in a box goes to standard error, after the playlist's path.
+        std::vector<std::wstring> messages;
+        for (const std::wstring& message : host.messages) {
+            messages.push_back((folder / L"Mix One.m3u").wstring() + L": " + message);
+        }
+        EXPECT_EQ(Lines(cli.err), messages);
     }
 }
 
@@ -204,7 +208,8 @@ TEST_F(CliTest, TheLogLinesOfEachOperationReachStandardOutput) {
     const CliResult copy = RunCli(L"copy-to-folder " + Quoted(copyFolder / L"Mix One.m3u"), copyFolder);
     EXPECT_EQ(copy.exitCode, 0u);
     EXPECT_EQ(Lines(copy.out), (std::vector<std::wstring>{L"Couldn't Copy missing.mp3"}));
-    EXPECT_EQ(Lines(copy.err), (std::vector<std::wstring>{L"Finished with 1 errors"}));
+    EXPECT_EQ(Lines(copy.err),
+              (std::vector<std::wstring>{(copyFolder / L"Mix One.m3u").wstring() + L": Finished with 1 errors"}));
 }
 
 TEST_F(CliTest, AMissingPlaylistAmongThreeGivesExitOneAndTheOthersAreProcessed) {
@@ -216,7 +221,7 @@ TEST_F(CliTest, AMissingPlaylistAmongThreeGivesExitOneAndTheOthersAreProcessed) 
 
     EXPECT_EQ(cli.exitCode, 1u);
     EXPECT_EQ(Lines(cli.err), (std::vector<std::wstring>{
-                                  L"Unable to locate Winamp playlist. Please reselect it if the file still exists."}));
+                                  L"Gone.m3u: Unable to locate Winamp playlist. Please reselect it if the file still exists."}));
     const std::string expected = "#EXTM3U\r\nSongs\\a.mp3\r\nSONGS\\A.MP3\r\nSongs\\b.mp3\r\nmissing.mp3\r\nc.mp3\r\n";
     EXPECT_EQ(ReadBytes(first / L"First.m3u"), expected);
     EXPECT_EQ(ReadBytes(first / L"Third.m3u"), expected);
@@ -258,6 +263,125 @@ TEST_F(CliTest, QuietUsageHelpAndNonAsciiNames) {
     const CliResult help = RunCli(L"--help", folder);
     EXPECT_EQ(help.exitCode, 0u);
     EXPECT_NE(help.out.find(L"remove-tags|strip-missing|strip-dupes|copy-to-folder"), std::wstring::npos);
+}
+
+// Wildcards, folders and --recursive, expanded by the program on real names, and the output
+// labelled by playlist.
+TEST_F(CliTest, WildcardsAndFoldersExpandToThePlaylistsInNameOrder) {
+    const fs::path library = root_ / L"Lib Dir";
+    const std::string playlist = "#EXTM3U\r\ngone.mp3\r\n";
+    for (const wchar_t* name : {L"Mix One.m3u", L"b.M3U", L"Mixé 日本.m3u8", L"Mix One.m3u_backup", L"notes.txt",
+                                L"Sub Dir\\Inner.m3u", L"Sub Dir\\Deeper\\Last.m3u8"}) {
+        WriteBytes(library / name, playlist);
+    }
+    const auto labelled = [](const std::vector<std::wstring>& paths) {
+        std::vector<std::wstring> lines;
+        for (const std::wstring& path : paths) lines.push_back(path + L"\tMissing: gone.mp3");
+        return lines;
+    };
+
+    // "*.m3u" takes .m3u in any case, not .m3u8 nor the backup; a pattern matching nothing
+    // is named on standard error and the others still run.
+    const CliResult pattern = RunCli(L"strip-missing --dry-run \"Lib Dir\\*.m3u\" \"Lib Dir\\Nothing*.m3u\"", root_);
+    EXPECT_EQ(pattern.exitCode, 1u);
+    EXPECT_EQ(Lines(pattern.out), labelled({L"Lib Dir\\b.M3U", L"Lib Dir\\Mix One.m3u"}));
+    EXPECT_EQ(Lines(pattern.err),
+              (std::vector<std::wstring>{L"Lib Dir\\Nothing*.m3u: no file matches this pattern"}));
+
+    const CliResult question = RunCli(L"strip-missing --dry-run \"Mix?*\"", library);
+    EXPECT_EQ(question.exitCode, 0u) << question.err;
+    EXPECT_EQ(Lines(question.out), labelled({L"Mix One.m3u", L"Mixé 日本.m3u8"}));
+
+    const CliResult folder = RunCli(L"strip-missing --dry-run \"Lib Dir\"", root_);
+    EXPECT_EQ(folder.exitCode, 0u) << folder.err;
+    EXPECT_EQ(Lines(folder.out), labelled({L"Lib Dir\\b.M3U", L"Lib Dir\\Mix One.m3u", L"Lib Dir\\Mixé 日本.m3u8"}));
+
+    const CliResult recursive = RunCli(L"strip-missing --dry-run -r \"Lib Dir\\\\\"", root_);
+    EXPECT_EQ(recursive.exitCode, 0u) << recursive.err;
+    EXPECT_EQ(Lines(recursive.out),
+              labelled({L"Lib Dir\\b.M3U", L"Lib Dir\\Mix One.m3u", L"Lib Dir\\Mixé 日本.m3u8",
+                        L"Lib Dir\\Sub Dir\\Inner.m3u", L"Lib Dir\\Sub Dir\\Deeper\\Last.m3u8"}));
+
+    // One playlist from a pattern: the log lines stand alone, as ever.
+    const CliResult one = RunCli(L"strip-missing \"Lib Dir\\b.*\"", root_);
+    EXPECT_EQ(one.exitCode, 0u) << one.err;
+    EXPECT_EQ(Lines(one.out), (std::vector<std::wstring>{L"Missing: gone.mp3"}));
+    EXPECT_EQ(ReadBytes(library / L"b.M3U"), "#EXTM3U\r\n");
+}
+
+TEST_F(CliTest, TwoPlaylistsOneMissingEveryLineNamesItsPlaylist) {
+    const fs::path folder = MakeLibrary(L"two", L"First.m3u");
+    const CliResult cli = RunCli(L"strip-missing First.m3u \"Gone Mix.m3u\"", folder);
+    EXPECT_EQ(cli.exitCode, 1u);
+    EXPECT_EQ(Lines(cli.out), (std::vector<std::wstring>{L"First.m3u\tMissing: missing.mp3"}));
+    EXPECT_EQ(Lines(cli.err),
+              (std::vector<std::wstring>{
+                  L"Gone Mix.m3u: Unable to locate Winamp playlist. Please reselect it if the file still exists."}));
+
+    const CliResult version = RunCli(L"--version", folder);
+    EXPECT_EQ(version.exitCode, 0u);
+    EXPECT_EQ(Lines(version.out), (std::vector<std::wstring>{L"Kestrane - Tallowmere 1.00"}));
+}
+
+// Ctrl+C sent to a CLI running strip-missing on a long playlist (every entry a missing
+// song, so each line asks the file system): the run stops before the rewrite, the playlist
+// keeps its bytes, nothing temporary is left, the next playlist is not started.
+TEST_F(CliTest, CtrlCStopsTheRunWithoutAHalfWrittenPlaylist) {
+    // A console of the test's own, which the CLI shares. The event goes to every process on
+    // it; the test ignores it, but only from after the CLI has started, since a child inherits
+    // that setting. (Under Wine, CTRL_BREAK_EVENT to a new process group is refused.)
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole()) << GetLastError();
+    const fs::path folder = root_ / L"break";
+    std::string big = "#EXTM3U\r\n";
+    for (int i = 0; i < 200000; ++i) big += "Gone\\Song " + std::to_string(i) + ".mp3\r\n";
+    WriteBytes(folder / L"Big.m3u", big);
+    const std::string small = "#EXTM3U\r\nGone\\one.mp3\r\n";
+    WriteBytes(folder / L"Later.m3u", small);
+
+    const fs::path outPath = root_ / L"break-out.txt";
+    const fs::path errPath = root_ / L"break-err.txt";
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    std::wstring commandLine = L"\"" + CliExePath() + L"\" strip-missing Big.m3u Later.m3u";
+    PROCESS_INFORMATION process{};
+    const std::wstring workFolder = folder.wstring();
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
+                               nullptr, workFolder.c_str(), &startup, &process));
+    // The backup is made before the first line: once it is there, the run is under way.
+    const ULONGLONG started = GetTickCount64();
+    while (!fs::exists(folder / L"Big.m3u_backup") && GetTickCount64() - started < 30000) Sleep(10);
+    Sleep(300);
+    DWORD stillRunning = WaitForSingleObject(process.hProcess, 0);
+    EXPECT_EQ(stillRunning, static_cast<DWORD>(WAIT_TIMEOUT)) << "the run ended before the break; make the playlist longer";
+    SetConsoleCtrlHandler(nullptr, TRUE);
+    EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
+    const DWORD waited = WaitForSingleObject(process.hProcess, 60000);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    if (waited == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    CloseHandle(out);
+    CloseHandle(err);
+    const ULONGLONG took = GetTickCount64() - started;
+
+    EXPECT_EQ(exitCode, 130u) << "after " << took << " ms";
+    EXPECT_TRUE(ReadBytes(folder / L"Big.m3u") == big) << "the playlist was changed";
+    EXPECT_EQ(ReadBytes(folder / L"Later.m3u"), small);
+    std::vector<std::wstring> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().wstring());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"Big.m3u", L"Big.m3u_backup", L"Later.m3u"}));
+    EXPECT_EQ(Lines(FromUtf8(ReadBytes(errPath))),
+              (std::vector<std::wstring>{L"Big.m3u: interrupted; the playlist was left as it was"}));
 }
 
 }  // namespace
