@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <functional>
 #include <set>
 #include <string>
@@ -271,6 +273,89 @@ TEST(ReplaceWholeFile, FailedBackupKeepsThePreviousBackup) {
     EXPECT_EQ(ReadBytes(playlist + L"_backup"), "the previous backup\r\n");
     EXPECT_EQ(ReadBytes(playlist), "#EXTINF:1,A\r\na.mp3\r\n");
     EXPECT_EQ(folder.Names(), (std::set<std::wstring>{L"list.m3u", L"list.m3u_backup"}));
+}
+
+// A folder on the small disk that tests/small_disk.sh mounts for the test, filled so that only
+// about `room` bytes stay free.
+class SmallDisk {
+public:
+    static std::optional<std::wstring> Root(std::string& whyNot) {
+        const char* root = std::getenv("TALLOWMERE_SMALL_DISK");
+        if (root && *root) return std::wstring(root, root + std::strlen(root));
+        const char* reason = std::getenv("TALLOWMERE_SMALL_DISK_UNAVAILABLE");
+        whyNot = reason ? reason : "TALLOWMERE_SMALL_DISK is not set: run through tests/small_disk.sh";
+        return std::nullopt;
+    }
+    explicit SmallDisk(const std::wstring& root) : folder_(root + L"work\\") {
+        CreateDirectoryW(folder_.c_str(), nullptr);
+    }
+    ~SmallDisk() { RemoveTree(folder_); }
+    const std::wstring& Folder() const { return folder_; }
+    void LeaveFree(std::uint64_t room) {
+        DeleteFileW((folder_ + L"filler").c_str());
+        ULARGE_INTEGER free{};
+        ASSERT_TRUE(GetDiskFreeSpaceExW(folder_.c_str(), &free, nullptr, nullptr));
+        ASSERT_GT(free.QuadPart, room);
+        WriteBytes(folder_ + L"filler", std::string(free.QuadPart - room, 'x'));
+    }
+    std::set<std::wstring> Names() const {
+        std::set<std::wstring> names = NamesIn(folder_);
+        names.erase(L"filler");
+        return names;
+    }
+
+private:
+    std::wstring folder_;
+};
+
+TEST(FullDisk, RewriteBackupNewFileAndWatchCopyLeaveEverythingAsItWas) {
+    std::string whyNot;
+    const std::optional<std::wstring> root = SmallDisk::Root(whyNot);
+    if (!root) GTEST_SKIP() << whyNot;
+    SmallDisk disk(*root);
+    const std::wstring playlist = disk.Folder() + L"list.m3u";
+    const std::wstring backup = playlist + L"_backup";
+    std::string original;
+    for (int i = 0; i < 12000; ++i) original += "#EXTINF:1,Artist\r\nsong.mp3\r\n";  // 336,000 bytes
+    const std::string previousBackup = "the previous backup\r\n";
+    shell::WinFileSystem files;
+
+    // No room for the backup: it fails; playlist and previous backup stay.
+    WriteBytes(playlist, original);
+    WriteBytes(backup, previousBackup);
+    disk.LeaveFree(100 * 1024);
+    RecordingHost host;
+    EXPECT_EQ(RemoveTagInfo({host, files, L"C:\\"}, playlist), RunOutcome::Failed);
+    ASSERT_EQ(host.failures.size(), 1u);
+    EXPECT_EQ(host.failures[0].file, backup);
+    EXPECT_EQ(host.failures[0].code, static_cast<ErrorCode>(ERROR_DISK_FULL));
+    EXPECT_EQ(ReadBytes(playlist), original);
+    EXPECT_EQ(ReadBytes(backup), previousBackup);
+    EXPECT_EQ(disk.Names(), (std::set<std::wstring>{L"list.m3u", L"list.m3u_backup"}));
+
+    // Room for the backup but not for the rewrite: the playlist stays, its backup holds it.
+    disk.LeaveFree(original.size() + 40 * 1024);
+    host = RecordingHost();
+    EXPECT_EQ(RemoveTagInfo({host, files, L"C:\\"}, playlist), RunOutcome::Failed);
+    ASSERT_EQ(host.failures.size(), 1u);
+    EXPECT_EQ(host.failures[0].file, playlist);
+    EXPECT_EQ(host.failures[0].code, static_cast<ErrorCode>(ERROR_DISK_FULL));
+    EXPECT_EQ(ReadBytes(playlist), original);
+    EXPECT_EQ(ReadBytes(backup), original);
+    EXPECT_EQ(disk.Names(), (std::set<std::wstring>{L"list.m3u", L"list.m3u_backup"}));
+
+    // A new file (Copy to One Folder's new playlist): nothing is left of it.
+    disk.LeaveFree(8 * 1024);
+    EXPECT_EQ(files.ReplaceWholeFile(disk.Folder() + L"new.m3u", original), static_cast<ErrorCode>(ERROR_DISK_FULL));
+    EXPECT_EQ(disk.Names(), (std::set<std::wstring>{L"list.m3u", L"list.m3u_backup"}));
+
+    // Watch mode's copy of the main playlist over its backup.
+    WriteBytes(backup, previousBackup);
+    disk.LeaveFree(8 * 1024);
+    EXPECT_EQ(shell::CopyReplacingAtomically(playlist, backup), static_cast<ErrorCode>(ERROR_DISK_FULL));
+    EXPECT_EQ(ReadBytes(backup), previousBackup);
+    EXPECT_EQ(ReadBytes(playlist), original);
+    EXPECT_EQ(disk.Names(), (std::set<std::wstring>{L"list.m3u", L"list.m3u_backup"}));
 }
 
 }  // namespace
