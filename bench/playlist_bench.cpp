@@ -103,7 +103,9 @@ public:
     ErrorCode MakeFolder(const std::wstring& path) override {
         return mkdir(Narrow(path).c_str(), 0755) == 0 ? 0 : 5;
     }
-    ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes) override {
+    // No stamps here: the benchmark's files change only through it.
+    ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes, FileStamp* stamp = nullptr) override {
+        if (stamp) *stamp = {};
         std::ifstream in(Narrow(path), std::ios::binary);
         if (!in) return 2;
         in.seekg(0, std::ios::end);
@@ -112,7 +114,8 @@ public:
         in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return in ? 0 : 30;
     }
-    ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes) override {
+    ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes,
+                               const FileStamp* = nullptr) override {
         const std::string temporary = Narrow(path) + ".tmp";
         if (ErrorCode error = WriteFile(temporary, bytes)) return error;
         return std::rename(temporary.c_str(), Narrow(path).c_str()) == 0 ? 0 : 5;

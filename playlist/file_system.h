@@ -30,6 +30,13 @@ struct FileStamp {
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 
+// ReplaceWholeFile's answer when the file is no longer the one that was read. Bit 29 marks
+// an error code of the program's own, never one of the system's.
+inline constexpr ErrorCode kFileChangedMeanwhile = 0x20000000u | 1u;
+
+// The longest file name the file systems hold (NTFS, FAT's long names, ext4 in bytes).
+inline constexpr std::size_t kLongestFileName = 255;
+
 // One name in a folder listing.
 struct FolderEntry {
     std::wstring_view name;     // valid during the call that hands it out
@@ -52,13 +59,21 @@ public:
     // Makes one folder; fails when it exists or cannot be made.
     virtual ErrorCode MakeFolder(const std::wstring& path) = 0;
 
-    // Reads a whole file.
-    virtual ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes) = 0;
+    // Reads a whole file. *stamp (when given) is the file's stamp taken through the handle
+    // that read it, before the first byte: a change made while reading shows in a later stamp.
+    virtual ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes,
+                                    FileStamp* stamp = nullptr) = 0;
 
-    // Writes bytes to a temporary file in path's folder, flushes it, then puts it in
-    // place of path (creating path when it does not exist). On failure path is exactly
-    // what it was and no temporary file is left behind.
-    virtual ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes) = 0;
+    // Writes bytes to a short-named temporary file beside the file that path finally names
+    // (a link is followed, and stays a link), flushes it, then puts it in place of that
+    // file atomically (creating path when it does not exist). On failure the file is exactly
+    // what it was and no temporary file is left behind; the one exception is a replace that
+    // failed after the old file was already gone, where the temporary file holding the new
+    // bytes is kept rather than lose both. When expected is given, the file must still carry
+    // that stamp just before it is replaced; when it does not (changed, replaced or deleted
+    // meanwhile) nothing is written and the answer is kFileChangedMeanwhile.
+    virtual ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes,
+                                       const FileStamp* expected = nullptr) = 0;
 
     // Whether a volume root ("E:\", "\\server\share\") can be reached at all.
     virtual bool VolumeReachable(const std::wstring& root) = 0;

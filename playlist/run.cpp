@@ -5,15 +5,20 @@
 
 namespace tallowmere::playlist {
 
+namespace {
+constexpr ErrorCode kFileNameTooLong = 206;  // ERROR_FILENAME_EXCED_RANGE
+}  // namespace
+
 std::wstring NotTextPlaylistMessage(const std::wstring& playlistPath) {
     return L"\"" + playlistPath +
            L"\" is not a text playlist (it holds UTF-16 text or binary data). Nothing was changed.";
 }
 
 std::optional<PlaylistText> LoadPlaylist(const RunContext& context,
-                                         const std::wstring& playlistPath, RunOutcome& outcome) {
+                                         const std::wstring& playlistPath, RunOutcome& outcome,
+                                         FileStamp* stamp) {
     std::string bytes;
-    if (const ErrorCode code = context.files.ReadWholeFile(playlistPath, bytes); code != 0) {
+    if (const ErrorCode code = context.files.ReadWholeFile(playlistPath, bytes, stamp); code != 0) {
         context.host.ReportFailure({L"Could not read the playlist", playlistPath, code});
         outcome = RunOutcome::Failed;
         return std::nullopt;
@@ -27,19 +32,27 @@ std::optional<PlaylistText> LoadPlaylist(const RunContext& context,
 }
 
 std::optional<PlaylistText> OpenPlaylist(const RunContext& context,
-                                         const std::wstring& playlistPath, RunOutcome& outcome) {
+                                         const std::wstring& playlistPath, RunOutcome& outcome,
+                                         FileStamp* stamp) {
     if (!FileExists(context.files, playlistPath)) {
         context.host.ShowMessage(kLocateMessage);
         outcome = RunOutcome::NotFound;
         return std::nullopt;
     }
-    return LoadPlaylist(context, playlistPath, outcome);
+    return LoadPlaylist(context, playlistPath, outcome, stamp);
 }
 
-bool MakeBackup(const RunContext& context, const std::wstring& playlistPath) {
+bool MakeBackup(const RunContext& context, const std::wstring& playlistPath,
+                std::string_view playlistBytes) {
     context.host.ClearLog();
     const std::wstring backupPath = playlistPath + L"_backup";
-    if (const ErrorCode code = context.files.CopyReplacing(playlistPath, backupPath); code != 0) {
+    // "<name>_backup" of a name of 249 characters or more cannot exist; the system's answer
+    // for it varies (Wine says "not found"), so say what is wrong.
+    if (GetFileName(backupPath).size() > kLongestFileName) {
+        context.host.ReportFailure({L"Could not make the backup copy", backupPath, kFileNameTooLong});
+        return false;
+    }
+    if (const ErrorCode code = context.files.ReplaceWholeFile(backupPath, playlistBytes); code != 0) {
         context.host.ReportFailure({L"Could not make the backup copy", backupPath, code});
         return false;
     }
@@ -47,8 +60,14 @@ bool MakeBackup(const RunContext& context, const std::wstring& playlistPath) {
 }
 
 RunOutcome WriteRewritten(const RunContext& context, const std::wstring& playlistPath,
-                          std::string_view bytes) {
-    if (const ErrorCode code = context.files.ReplaceWholeFile(playlistPath, bytes); code != 0) {
+                          std::string_view bytes, const FileStamp* readStamp) {
+    const ErrorCode code = context.files.ReplaceWholeFile(playlistPath, bytes, readStamp);
+    if (code == kFileChangedMeanwhile) {
+        // The other program's file stays; its reason is said in full here, not by a code.
+        context.host.ReportFailure({kChangedMeanwhileDoing, playlistPath, 0});
+        return RunOutcome::Failed;
+    }
+    if (code != 0) {
         context.host.ReportFailure({L"Could not rewrite the playlist", playlistPath, code});
         return RunOutcome::Failed;
     }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "playlist/file_system.h"
 #include "playlist/operations.h"
 #include "playlist/playlist_text.h"
 
@@ -81,21 +82,33 @@ private:
 };
 
 // Reads the playlist whole. A read failure is reported (Failed); a file that is no text
-// playlist gets its message (Refused). Nothing is shown on success.
+// playlist gets its message (Refused). Nothing is shown on success. *stamp (when given) is
+// the playlist's stamp as it was read, for WriteRewritten.
 std::optional<PlaylistText> LoadPlaylist(const RunContext& context,
-                                         const std::wstring& playlistPath, RunOutcome& outcome);
+                                         const std::wstring& playlistPath, RunOutcome& outcome,
+                                         FileStamp* stamp = nullptr);
 
 // The path test and LoadPlaylist, the first step of every operation: the locate message
 // (NotFound), Failed or Refused when the playlist cannot be used.
 std::optional<PlaylistText> OpenPlaylist(const RunContext& context,
-                                         const std::wstring& playlistPath, RunOutcome& outcome);
+                                         const std::wstring& playlistPath, RunOutcome& outcome,
+                                         FileStamp* stamp = nullptr);
+
+// What a failed rewrite says when another program changed or deleted the playlist during
+// the run.
+inline constexpr wchar_t kChangedMeanwhileDoing[] =
+    L"Another program changed or deleted the playlist during the run; nothing was written to it";
 
 // The steps of RewriteLineByLine before and after the lines.
-// Clears the log and copies the playlist to "<path>_backup"; reports a failed copy.
-bool MakeBackup(const RunContext& context, const std::wstring& playlistPath);
-// Puts the new bytes in place of the playlist; reports a failure.
+// Clears the log and writes the playlist's bytes as read to "<path>_backup", atomically and
+// flushed, so a failed backup keeps the previous one; reports a failure. A backup whose name
+// would be longer than a file name can be fails before anything is written.
+bool MakeBackup(const RunContext& context, const std::wstring& playlistPath,
+                std::string_view playlistBytes);
+// Puts the new bytes in place of the playlist, provided it still carries readStamp (when
+// given); reports a failure.
 RunOutcome WriteRewritten(const RunContext& context, const std::wstring& playlistPath,
-                          std::string_view bytes);
+                          std::string_view bytes, const FileStamp* readStamp = nullptr);
 
 // One run of a rewriting operation on playlistPath, taken once: path test, reading and
 // refusal, busy indicator, cleared log, backup copy "<path>_backup", a rule applied to every
@@ -110,10 +123,12 @@ template <typename MakeRule>
 RunOutcome RewriteLineByLine(const RunContext& context, const std::wstring& playlistPath,
                              const MakeRule& makeRule) {
     RunOutcome outcome = RunOutcome::Done;
-    std::optional<PlaylistText> playlist = OpenPlaylist(context, playlistPath, outcome);
+    FileStamp readStamp;
+    std::optional<PlaylistText> playlist = OpenPlaylist(context, playlistPath, outcome, &readStamp);
     if (!playlist) return outcome;
     const BusyIndicator busy(context.host);
-    if (!MakeBackup(context, playlistPath)) return RunOutcome::Failed;
+    // Before the rule: kept writes over the bytes read.
+    if (!MakeBackup(context, playlistPath, playlist->bytes)) return RunOutcome::Failed;
 
     auto rule = makeRule(std::as_const(*playlist));
     const std::string_view body = playlist->Body();
@@ -130,7 +145,7 @@ RunOutcome RewriteLineByLine(const RunContext& context, const std::wstring& play
     }
     pacer.Finish();
     if (context.host.Cancelled()) return RunOutcome::Cancelled;
-    return WriteRewritten(context, playlistPath, kept.Written());
+    return WriteRewritten(context, playlistPath, kept.Written(), &readStamp);
 }
 
 }  // namespace tallowmere::playlist

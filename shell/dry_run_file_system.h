@@ -19,10 +19,14 @@ public:
         return real_.FileLength(from, &error) ? 0 : (error ? error : kFileNotFound);
     }
     playlist::ErrorCode MakeFolder(const std::wstring&) override { return 0; }
-    playlist::ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes) override {
-        return real_.ReadWholeFile(path, bytes);
+    playlist::ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes,
+                                      playlist::FileStamp* stamp = nullptr) override {
+        return real_.ReadWholeFile(path, bytes, stamp);
     }
-    playlist::ErrorCode ReplaceWholeFile(const std::wstring&, std::string_view) override { return 0; }
+    playlist::ErrorCode ReplaceWholeFile(const std::wstring&, std::string_view,
+                                         const playlist::FileStamp* = nullptr) override {
+        return 0;
+    }
     bool VolumeReachable(const std::wstring& root) override { return real_.VolumeReachable(root); }
     playlist::ErrorCode ListFolder(const std::wstring& folder,
                                    const std::function<void(const playlist::FolderEntry&)>& visit) override {

@@ -68,6 +68,18 @@ struct FileInformation {
 };
 std::optional<FileInformation> FileInformationOf(const std::wstring& path, DWORD* error = nullptr);
 
+// The form of path that the file calls take whatever its length: a full path of MAX_PATH
+// characters or more gets the "\\?\" form ("\\?\C:\...", "\\?\UNC\server\share\...")
+// after its "." and ".." steps are resolved, so paths up to 32,767 characters work without
+// the system's long-path setting. Shorter paths, relative ones and ones already in a
+// "\\?\" or "\\.\" form are returned as they are. Every file service here passes its
+// paths through it.
+std::wstring LongPathForm(const std::wstring& path);
+
+// The path of the file that path finally names, links followed, in the "\\?\" form the
+// system gives (GetFinalPathNameByHandleW); nullopt (and *error) when it cannot be opened.
+std::optional<std::wstring> FinalPathOf(const std::wstring& path, DWORD* error = nullptr);
+
 // Whether anything (file or folder) exists under path.
 bool PathTaken(const std::wstring& path);
 
@@ -83,8 +95,10 @@ DWORD MakeOneFolder(const std::wstring& path);
 
 // Reads a whole file into bytes (replacing what bytes held), up to its end whatever its size
 // said when opened. Shares reading and writing with other handles; a handle that shares
-// neither makes it fail with ERROR_SHARING_VIOLATION.
-DWORD ReadWholeFile(const std::wstring& path, std::string& bytes);
+// neither makes it fail with ERROR_SHARING_VIOLATION. *information (when given) is taken
+// through the same handle before the first byte is read.
+DWORD ReadWholeFile(const std::wstring& path, std::string& bytes,
+                    FileInformation* information = nullptr);
 
 // Writes all of bytes to an open file; a write that makes no progress fails
 // (ERROR_WRITE_FAULT) rather than being tried forever.

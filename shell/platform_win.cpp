@@ -14,6 +14,40 @@ DWORD LastErrorOr(DWORD fallback) {
     return code != ERROR_SUCCESS ? code : fallback;
 }
 
+bool InformationOfHandle(HANDLE handle, FileInformation& result) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info)) return false;
+    result.volume = info.dwVolumeSerialNumber;
+    result.indexLow = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    result.indexHigh = 0;
+    // The 128-bit id of ReFS, where the system has it; NTFS and Wine leave the upper half 0.
+    FILE_ID_INFO id{};
+    if (GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id)) {
+        std::uint64_t low = 0, high = 0;
+        static_assert(sizeof id.FileId.Identifier == 16);
+        memcpy(&low, id.FileId.Identifier, 8);
+        memcpy(&high, id.FileId.Identifier + 8, 8);
+        if (low != 0 || high != 0) {
+            result.volume = id.VolumeSerialNumber;
+            result.indexLow = low;
+            result.indexHigh = high;
+        }
+    }
+    result.length = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    result.lastWrite = (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                       info.ftLastWriteTime.dwLowDateTime;
+    result.folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return true;
+}
+
+// Below this length no path needs the "\\?\" form: MAX_PATH less the 8.3 name that
+// CreateDirectoryW keeps room for.
+constexpr std::size_t kShortPathLimit = MAX_PATH - 12;
+
+bool IsDrivePath(const std::wstring& path) {
+    return path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
+}
+
 }  // namespace
 
 std::optional<std::uint64_t> FileLength(const std::wstring& path, DWORD* error) {
@@ -21,7 +55,7 @@ std::optional<std::uint64_t> FileLength(const std::wstring& path, DWORD* error) 
     // program holds the file open without sharing.
     WIN32_FILE_ATTRIBUTE_DATA data{};
     DWORD code = ERROR_SUCCESS;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+    if (!GetFileAttributesExW(LongPathForm(path).c_str(), GetFileExInfoStandard, &data)) {
         code = LastErrorOr(ERROR_FILE_NOT_FOUND);
     } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         code = ERROR_FILE_NOT_FOUND;  // no file of that name, only a folder
@@ -37,62 +71,83 @@ std::optional<std::uint64_t> FileLength(const std::wstring& path, DWORD* error) 
 std::optional<FileInformation> FileInformationOf(const std::wstring& path, DWORD* error) {
     // FILE_READ_ATTRIBUTES only, every sharing mode: asking never disturbs another program.
     // FILE_FLAG_BACKUP_SEMANTICS lets folders be opened too.
-    const UniqueHandle handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+    const UniqueHandle handle(CreateFileW(LongPathForm(path).c_str(), FILE_READ_ATTRIBUTES,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &info)) {
+    FileInformation result;
+    if (!handle.valid() || !InformationOfHandle(handle.get(), result)) {
         if (error) *error = LastErrorOr(ERROR_FILE_NOT_FOUND);
         return std::nullopt;
     }
     if (error) *error = ERROR_SUCCESS;
-    FileInformation result;
-    result.volume = info.dwVolumeSerialNumber;
-    result.indexLow = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    // The 128-bit id of ReFS, where the system has it; NTFS and Wine leave the upper half 0.
-    FILE_ID_INFO id{};
-    if (GetFileInformationByHandleEx(handle.get(), FileIdInfo, &id, sizeof id)) {
-        std::uint64_t low = 0, high = 0;
-        static_assert(sizeof id.FileId.Identifier == 16);
-        memcpy(&low, id.FileId.Identifier, 8);
-        memcpy(&high, id.FileId.Identifier + 8, 8);
-        if (low != 0 || high != 0) {
-            result.volume = id.VolumeSerialNumber;
-            result.indexLow = low;
-            result.indexHigh = high;
-        }
-    }
-    result.length = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    result.lastWrite = (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                       info.ftLastWriteTime.dwLowDateTime;
-    result.folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return result;
 }
 
+std::wstring LongPathForm(const std::wstring& path) {
+    if (path.size() < kShortPathLimit || path.starts_with(L"\\\\?\\") ||
+        path.starts_with(L"\\\\.\\")) {
+        return path;
+    }
+    const bool unc = path.starts_with(L"\\\\") || path.starts_with(L"//");
+    if (!IsDrivePath(path) && !unc) return path;
+    // "\\?\" turns off the system's own clean-up of the path: do it first.
+    const std::wstring full = FullPath(path);
+    if (unc) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+std::optional<std::wstring> FinalPathOf(const std::wstring& path, DWORD* error) {
+    const UniqueHandle handle(CreateFileW(LongPathForm(path).c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.valid()) {
+        if (error) *error = LastErrorOr(ERROR_FILE_NOT_FOUND);
+        return std::nullopt;
+    }
+    std::wstring final(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFinalPathNameByHandleW(handle.get(), final.data(),
+                                                       static_cast<DWORD>(final.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) {
+            if (error) *error = LastErrorOr(ERROR_GEN_FAILURE);
+            return std::nullopt;
+        }
+        if (length < final.size()) {
+            final.resize(length);
+            break;
+        }
+        final.resize(length + 1);  // the length asked for, its terminator included
+    }
+    if (error) *error = ERROR_SUCCESS;
+    return final;
+}
+
 bool PathTaken(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(LongPathForm(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 DWORD CopyFileReplacing(const std::wstring& from, const std::wstring& to) {
-    return CopyFileW(from.c_str(), to.c_str(), /*bFailIfExists=*/FALSE) ? ERROR_SUCCESS
+    return CopyFileW(LongPathForm(from).c_str(), LongPathForm(to).c_str(), /*bFailIfExists=*/FALSE) ? ERROR_SUCCESS
                                                                         : LastErrorOr(ERROR_GEN_FAILURE);
 }
 
 DWORD RenameFileNoReplace(const std::wstring& from, const std::wstring& to) {
     // No MOVEFILE_REPLACE_EXISTING and no MOVEFILE_COPY_ALLOWED: a taken name fails, and a
     // rename never turns into a copy.
-    return MoveFileExW(from.c_str(), to.c_str(), 0) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
+    return MoveFileExW(LongPathForm(from).c_str(), LongPathForm(to).c_str(), 0) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
 }
 
 DWORD MakeOneFolder(const std::wstring& path) {
-    return CreateDirectoryW(path.c_str(), nullptr) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
+    return CreateDirectoryW(LongPathForm(path).c_str(), nullptr) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
 }
 
-DWORD ReadWholeFile(const std::wstring& path, std::string& bytes) {
+DWORD ReadWholeFile(const std::wstring& path, std::string& bytes, FileInformation* information) {
     bytes.clear();
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    UniqueHandle file(CreateFileW(LongPathForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.valid()) return LastErrorOr(ERROR_OPEN_FAILED);
+    if (information && !InformationOfHandle(file.get(), *information)) return LastErrorOr(ERROR_READ_FAULT);
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) return LastErrorOr(ERROR_READ_FAULT);
     if (static_cast<std::uint64_t>(size.QuadPart) >= bytes.max_size()) return ERROR_NOT_ENOUGH_MEMORY;
@@ -128,7 +183,7 @@ DWORD WriteAllBytes(HANDLE file, std::string_view bytes) {
 }
 
 DWORD WriteWholeFile(const std::wstring& path, std::string_view bytes) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    UniqueHandle file(CreateFileW(LongPathForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
     if (!file.valid()) return LastErrorOr(ERROR_OPEN_FAILED);
     if (const DWORD error = WriteAllBytes(file.get(), bytes)) return error;

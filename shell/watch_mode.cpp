@@ -4,6 +4,7 @@
 
 #include "shell/main_window.h"
 #include "shell/platform.h"
+#include "shell/win_file_system.h"
 
 namespace tallowmere::shell {
 
@@ -66,7 +67,8 @@ std::optional<std::uint64_t> Win32WatcherHost::FileLength(const std::wstring& pa
 }
 
 bool Win32WatcherHost::CopyReplacing(const std::wstring& from, const std::wstring& to) {
-    return CopyFileReplacing(from, to) == ERROR_SUCCESS;
+    // The player may read the main playlist at any moment: it is never seen half written.
+    return CopyReplacingAtomically(from, to) == ERROR_SUCCESS;
 }
 
 watcher::RenameResult Win32WatcherHost::RenameNoReplace(const std::wstring& from,
@@ -140,7 +142,7 @@ void frmMain::StartWatchMode() {
 
     // The earlier backup is simply replaced, not archived.
     const watcher::WatchedFiles files = watcher::DefaultWatchedFiles();
-    if (const DWORD error = CopyFileReplacing(files.mainPlaylist, files.mainBackup)) {
+    if (const DWORD error = CopyReplacingAtomically(files.mainPlaylist, files.mainBackup)) {
         const std::wstring reason = SystemErrorText(error);
         EndAfterBox(L"Tallowmere\r\n\r\nCould not copy the main playlist\r\n" + files.mainPlaylist +
                         L"\r\nto its backup\r\n" + files.mainBackup + L"\r\n\r\n" + reason,

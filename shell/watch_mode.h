@@ -17,6 +17,7 @@ class Win32WatcherHost : public watcher::WatcherHost {
 public:
     // GetFileAttributesExW: works even while the player holds the file open unshared.
     std::optional<std::uint64_t> FileLength(const std::wstring& path) override;
+    // A temporary copy beside to, flushed, then put in place atomically.
     bool CopyReplacing(const std::wstring& from, const std::wstring& to) override;
     watcher::RenameResult RenameNoReplace(const std::wstring& from, const std::wstring& to) override;
     watcher::LocalTime Now() override;

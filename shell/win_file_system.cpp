@@ -1,10 +1,12 @@
 // Win32 file system for the playlist operations.
 //
-// ReplaceWholeFile never writes into the playlist itself: the new bytes go to a temporary
-// file beside it, are flushed, and the temporary file then takes the playlist's place with
-// ReplaceFileW (which keeps the playlist's attributes and security), or with MoveFileExW when
-// there is no playlist yet or the volume cannot replace. Whatever fails, the playlist keeps
-// its old bytes and the temporary file is deleted.
+// ReplaceWholeFile never writes into the file itself: the new bytes go to a temporary file
+// beside it (beside the file a link points to, so the link stays a link), are flushed, and
+// the temporary file then takes the file's place with ReplaceFileW (which keeps its
+// attributes and security), or with MoveFileExW when there is no file yet or the volume
+// cannot replace. While the old file exists, a failure deletes the temporary file and leaves
+// the old one; once ReplaceFileW has taken the old file away, the temporary file is the only
+// copy of the content and is moved into place, never deleted.
 #include "shell/win_file_system.h"
 
 #include "shell/platform.h"
@@ -38,18 +40,18 @@ std::wstring FolderOf(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-// Creates a new, empty temporary file beside path under a name no other file has.
+// Creates a new, empty temporary file beside path under a short name no other file has:
+// "~tm", eight hex digits, ".tmp", however long path's own name is.
 ErrorCode CreateTemporaryBeside(const std::wstring& path, std::wstring& temporaryPath,
                                 UniqueHandle& handle) {
     const std::wstring folder = FolderOf(path);
-    const std::wstring name = path.substr(folder.size());
     LARGE_INTEGER counter{};
     QueryPerformanceCounter(&counter);
-    for (unsigned attempt = 0;; ++attempt) {
-        wchar_t suffix[64];
-        std::swprintf(suffix, std::size(suffix), L".%lx-%llx-%u.tmp", GetCurrentProcessId(),
-                      static_cast<unsigned long long>(counter.QuadPart), attempt);
-        temporaryPath = folder + L"~" + name + suffix;
+    const auto unique = static_cast<unsigned long>(counter.QuadPart ^ (GetCurrentProcessId() << 20));
+    for (unsigned long attempt = 0;; ++attempt) {
+        wchar_t name[32];
+        std::swprintf(name, std::size(name), L"~tm%08lx.tmp", (unique + attempt * 7919) & 0xFFFFFFFFul);
+        temporaryPath = folder + name;
         handle.reset(CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         if (handle.valid()) return ERROR_SUCCESS;
@@ -61,30 +63,25 @@ ErrorCode CreateTemporaryBeside(const std::wstring& path, std::wstring& temporar
 }
 
 ErrorCode MoveIntoPlace(const std::wstring& temporaryPath, const std::wstring& path) {
-    if (MoveFileExW(temporaryPath.c_str(), path.c_str(),
+    if (MoveFileExW(LongPathForm(temporaryPath).c_str(), LongPathForm(path).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return ERROR_SUCCESS;
     }
     return GetLastError();
 }
 
-ErrorCode PutInPlace(const std::wstring& temporaryPath, const std::wstring& path) {
-    if (ReplaceFileW(path.c_str(), temporaryPath.c_str(), nullptr,
-                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-        return ERROR_SUCCESS;
-    }
-    const DWORD error = GetLastError();
-    switch (error) {
-        case ERROR_FILE_NOT_FOUND:  // no playlist yet: nothing to replace
-        case ERROR_CALL_NOT_IMPLEMENTED:
-        case ERROR_NOT_SUPPORTED:
-        case ERROR_INVALID_FUNCTION:  // volumes that cannot replace
-        // The playlist was moved aside and the new file not moved in: put the new one there.
-        case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
-            return MoveIntoPlace(temporaryPath, path);
-        default:
-            return error;
-    }
+// Volumes that cannot replace a file in one step.
+bool ReplaceUnsupported(ErrorCode error) {
+    return error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_NOT_SUPPORTED ||
+           error == ERROR_INVALID_FUNCTION;
+}
+
+// The stamp of the file at path now, compared with the one it had when it was read.
+bool StillAsRead(const std::wstring& path, const playlist::FileStamp& expected) {
+    const std::optional<FileInformation> now = FileInformationOf(path);
+    return now && !now->folder &&
+           playlist::FileStamp{{now->volume, now->indexHigh, now->indexLow}, now->length, now->lastWrite} ==
+               expected;
 }
 
 // Whether the playlist could be replaced now: not read-only, not held open by a handle that
@@ -92,7 +89,7 @@ ErrorCode PutInPlace(const std::wstring& temporaryPath, const std::wstring& path
 // replaced costs no temporary file (and ReplaceFileW, which under Wine leaves a file of its
 // own behind when it fails, is not tried).
 ErrorCode CheckReplaceable(const std::wstring& path) {
-    const UniqueHandle target(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
+    const UniqueHandle target(CreateFileW(LongPathForm(path).c_str(), GENERIC_WRITE | DELETE,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (target.valid()) return ERROR_SUCCESS;
@@ -117,32 +114,88 @@ ErrorCode WinFileSystem::CopyReplacing(const std::wstring& from, const std::wstr
 
 ErrorCode WinFileSystem::MakeFolder(const std::wstring& path) { return MakeOneFolder(path); }
 
-ErrorCode WinFileSystem::ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    return shell::ReadWholeFile(path, bytes);
+ErrorCode WinFileSystem::ReadWholeFile(const std::wstring& path, std::string& bytes,
+                                       playlist::FileStamp* stamp) {
+    FileInformation information;
+    const ErrorCode error = shell::ReadWholeFile(path, bytes, stamp ? &information : nullptr);
+    if (!error && stamp) {
+        *stamp = {{information.volume, information.indexHigh, information.indexLow},
+                  information.length,
+                  information.lastWrite};
+    }
+    return error;
 }
 
-ErrorCode WinFileSystem::ReplaceWholeFile(const std::wstring& givenPath, std::string_view bytes) {
-    // ReplaceFileW refuses relative names ("Mix.m3u" typed without its folder).
-    const std::wstring path = FullPath(givenPath);
-    if (const ErrorCode error = CheckReplaceable(path)) return error;
+ErrorCode WinFileSystem::ReplaceWholeFile(const std::wstring& givenPath, std::string_view bytes,
+                                          const playlist::FileStamp* expected) {
+    // ReplaceFileW refuses relative names ("Mix.m3u" typed without its folder). A link is
+    // replaced through its target: the content changes, the link stays.
+    const std::wstring path = LongPathForm(FullPath(givenPath));
+    const std::wstring target = FinalPathOf(path).value_or(path);
+    if (expected && !StillAsRead(target, *expected)) return playlist::kFileChangedMeanwhile;
+    if (const ErrorCode error = CheckReplaceable(target)) return error;
     std::wstring temporaryPath;
     UniqueHandle temporary;
-    if (const ErrorCode error = CreateTemporaryBeside(path, temporaryPath, temporary)) return error;
+    if (const ErrorCode error = CreateTemporaryBeside(target, temporaryPath, temporary)) return error;
     ErrorCode error = WriteTemporary(temporary.get(), bytes);
     if (!error && !FlushFileBuffers(temporary.get())) error = GetLastError();
     if (!temporary.close() && !error) error = GetLastError();
-    if (!error) error = PutInPlace(temporaryPath, path);
-    if (error) DeleteFileW(temporaryPath.c_str());
+    // Asked again at the last moment: writing may have taken long.
+    if (!error && expected && !StillAsRead(target, *expected)) error = playlist::kFileChangedMeanwhile;
+    if (error) {
+        DeleteFileW(temporaryPath.c_str());
+        return error;
+    }
+    return PutInPlace(temporaryPath, target);
+}
+
+ErrorCode WinFileSystem::PutInPlace(const std::wstring& temporaryPath, const std::wstring& target) {
+    if (!PathTaken(target)) {  // a new file: nothing to replace
+        const ErrorCode error = MoveIntoPlace(temporaryPath, target);
+        if (error) DeleteFileW(temporaryPath.c_str());
+        return error;
+    }
+    ErrorCode error = ReplaceFileCall(target, temporaryPath);
+    if (!error) return ERROR_SUCCESS;
+    if (PathTaken(target)) {
+        // The old file is still there (1175 and most failures): it stays as it was, unless the
+        // volume simply cannot replace, where a replacing move does it.
+        if (ReplaceUnsupported(error)) {
+            error = MoveIntoPlace(temporaryPath, target);
+            if (!error) return ERROR_SUCCESS;
+        }
+        DeleteFileW(temporaryPath.c_str());
+        return error;
+    }
+    // The old file was taken away and the new one not moved in (1176, 1177): the temporary
+    // file holds the only copy of the content. Move it into place; if even that fails, keep it.
+    if (MoveIntoPlace(temporaryPath, target) == ERROR_SUCCESS) return ERROR_SUCCESS;
     return error;
+}
+
+ErrorCode WinFileSystem::ReplaceFileCall(const std::wstring& replaced, const std::wstring& replacement) {
+    if (ReplaceFileW(replaced.c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                     nullptr, nullptr)) {
+        return ERROR_SUCCESS;
+    }
+    const DWORD error = GetLastError();
+    return error ? error : ERROR_GEN_FAILURE;
 }
 
 ErrorCode WinFileSystem::WriteTemporary(void* file, std::string_view bytes) {
     return WriteAllBytes(static_cast<HANDLE>(file), bytes);
 }
 
+ErrorCode CopyReplacingAtomically(const std::wstring& from, const std::wstring& to) {
+    std::string bytes;
+    if (const ErrorCode error = shell::ReadWholeFile(from, bytes)) return error;
+    WinFileSystem files;
+    return files.ReplaceWholeFile(to, bytes);
+}
+
 bool WinFileSystem::VolumeReachable(const std::wstring& root) {
     const NoCriticalErrorBoxes quiet;
-    const DWORD attributes = GetFileAttributesW(root.c_str());
+    const DWORD attributes = GetFileAttributesW(LongPathForm(root).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -153,7 +206,7 @@ ErrorCode WinFileSystem::ListFolder(const std::wstring& folder,
     if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
     pattern += L'*';
     WIN32_FIND_DATAW data;
-    const HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+    const HANDLE find = FindFirstFileExW(LongPathForm(pattern).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
                                          nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();

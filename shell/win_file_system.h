@@ -14,8 +14,10 @@ public:
     playlist::ErrorCode MakeFolder(const std::wstring& path) override;
     // Shares reading and writing with other handles; a handle that shares neither makes it
     // fail with ERROR_SHARING_VIOLATION.
-    playlist::ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes) override;
-    playlist::ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes) override;
+    playlist::ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes,
+                                      playlist::FileStamp* stamp = nullptr) override;
+    playlist::ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes,
+                                         const playlist::FileStamp* expected = nullptr) override;
     // Never shows the system's "insert a disk" box.
     bool VolumeReachable(const std::wstring& root) override;
     // FindFirstFileExW with the basic information and large fetches: one request for many names.
@@ -29,6 +31,17 @@ public:
 protected:
     // Writes the new content into the temporary file (a seam for tests that fail it midway).
     virtual playlist::ErrorCode WriteTemporary(void* file, std::string_view bytes);
+    // ReplaceFileW(replaced, replacement) and its error (a seam for tests that make it fail
+    // each way it can, leaving the files as the system would).
+    virtual playlist::ErrorCode ReplaceFileCall(const std::wstring& replaced,
+                                                const std::wstring& replacement);
+
+private:
+    playlist::ErrorCode PutInPlace(const std::wstring& temporaryPath, const std::wstring& target);
 };
+
+// Copies from over to as ReplaceWholeFile writes: a temporary copy beside to, flushed, then
+// put in place atomically; on failure to is what it was and no temporary file is left.
+playlist::ErrorCode CopyReplacingAtomically(const std::wstring& from, const std::wstring& to);
 
 }  // namespace tallowmere::shell

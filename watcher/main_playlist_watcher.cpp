@@ -18,6 +18,8 @@
 // - The boxes are modal and the timer keeps running while one is open (its modal loop
 //   dispatches WM_TIMER). A tick due then is skipped, so there is never a second question
 //   about the same change; a skipped tick neither counts as a failure nor completes.
+// - A Yes restores only the playlist the question was about: its length is read again
+//   first, and a playlist the player rewrote meanwhile is left for the next tick.
 #include "watcher/main_playlist_watcher.h"
 
 #include <utility>
@@ -87,15 +89,20 @@ bool MainPlaylistWatcher::CompareAndAct() {
     if (!backup) return false;
     playlist = host_.FileLength(files_.mainPlaylist);
     if (!playlist) return false;
-    if (*playlist < *backup) return Shrunk();
+    if (*playlist < *backup) return Shrunk(*playlist);
 
     // Grown (or back to equal in between): keep the old backup, refresh it, silently.
     return Archive() && host_.CopyReplacing(files_.mainPlaylist, files_.mainBackup);
 }
 
-bool MainPlaylistWatcher::Shrunk() {
+bool MainPlaylistWatcher::Shrunk(std::uint64_t askedLength) {
     if (Ask(kQuestionPrompt, BoxButtons::YesNo, BoxIcon::Question, kQuestionTitle) ==
         BoxAnswer::Yes) {
+        // The player may have saved the playlist while the question was open: a newer
+        // playlist than the one asked about is not overwritten. The next tick decides again.
+        const auto now = host_.FileLength(files_.mainPlaylist);
+        if (!now) return false;
+        if (*now != askedLength) return true;
         if (!host_.CopyReplacing(files_.mainBackup, files_.mainPlaylist)) return false;
         Ask(kRestoredPrompt, BoxButtons::Ok, BoxIcon::None, {});
         return true;

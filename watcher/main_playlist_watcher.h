@@ -63,7 +63,7 @@ public:
 private:
     // Steps 1-4 of a tick; false at the first failure (the rest is abandoned).
     bool CompareAndAct();
-    bool Shrunk();
+    bool Shrunk(std::uint64_t askedLength);
     bool Archive();
     BoxAnswer Ask(const std::wstring& prompt, BoxButtons buttons, BoxIcon icon,
                   const std::wstring& title);

@@ -56,20 +56,30 @@ protected:
     void ExpectOnlyFiles(std::set<std::wstring> names) { EXPECT_EQ(folder.Names(), names); }
 };
 
-// Fails the rewrite after half of the new content is in the temporary file.
+// Fails a write after half of the new content is in the temporary file: by default the
+// rewrite's (the backup is written first).
 class FailingMidWrite : public shell::WinFileSystem {
+public:
+    explicit FailingMidWrite(int writesBeforeFailure = 1) : writesLeft_(writesBeforeFailure) {}
+
 protected:
     ErrorCode WriteTemporary(void* file, std::string_view bytes) override {
+        if (writesLeft_-- > 0) return WinFileSystem::WriteTemporary(file, bytes);
         WinFileSystem::WriteTemporary(file, bytes.substr(0, bytes.size() / 2));
         return ERROR_DISK_FULL;
     }
+
+private:
+    int writesLeft_;
 };
 
 // Fails the backup copy.
 class FailingBackup : public shell::WinFileSystem {
 public:
-    ErrorCode CopyReplacing(const std::wstring&, const std::wstring&) override {
-        return ERROR_ACCESS_DENIED;
+    ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes,
+                               const FileStamp* expected) override {
+        if (path.ends_with(L"_backup")) return ERROR_ACCESS_DENIED;
+        return WinFileSystem::ReplaceWholeFile(path, bytes, expected);
     }
 };
 

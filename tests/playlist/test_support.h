@@ -64,13 +64,16 @@ public:
         madeFolders.push_back(path);
         return 0;
     }
-    ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes) override {
+    ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes, FileStamp* stamp = nullptr) override {
         const auto file = files.find(path);
         if (file == files.end()) return 2;
         bytes = file->second;
+        if (stamp) *stamp = *StampOf(path, nullptr);
         return 0;
     }
-    ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes) override {
+    ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes,
+                               const FileStamp* expected = nullptr) override {
+        if (expected && StampOf(path, nullptr) != *expected) return kFileChangedMeanwhile;
         files[path] = std::string(bytes);
         return 0;
     }

@@ -126,6 +126,30 @@ TEST_F(WatcherTick, ShrunkPlaylistIsRestoredOnYes) {
     }
 }
 
+TEST_F(WatcherTick, PlaylistSavedAgainWhileTheQuestionIsOpenIsNotOverwritten) {
+    const std::string earlier = "#EXTM3U\r\nC:\\Music\\a.mp3\r\nC:\\Music\\b.mp3\r\n";
+    const std::string newer = "#EXTM3U\r\nC:\\Music\\c.mp3\r\n";
+    Files("#EXTM3U\r\n", earlier);
+    // The player saves the playlist while the user reads the question, then the user says Yes.
+    host.whileBoxOpen = [&] {
+        if (host.boxes.size() == 1) world->Write(kPlaylistName, newer);
+    };
+    host.answers = {BoxAnswer::Yes};
+    Tick();
+    EXPECT_EQ(host.boxes, std::vector<Box>{kQuestion});  // no "Restored successfully"
+    EXPECT_EQ(world->Read(kPlaylistName), newer);
+    EXPECT_EQ(world->Read(kBackupName), earlier);
+    EXPECT_EQ(world->Names(), JustTheTwo());
+    EXPECT_EQ(watcher.WFFails(), 0);
+
+    // The next tick decides again, about the newer playlist: still shorter, asked again.
+    host.whileBoxOpen = nullptr;
+    host.answers = {BoxAnswer::Yes, BoxAnswer::Ok};
+    Tick();
+    EXPECT_EQ(host.boxes, (std::vector<Box>{kQuestion, kQuestion, kRestored}));
+    EXPECT_EQ(world->Read(kPlaylistName), earlier);
+}
+
 TEST_F(WatcherTick, ShrunkPlaylistAnsweredNoBecomesTheBackupAndTheOldOneIsArchived) {
     Files("C:\\Music\\a.mp3\r\n", "C:\\Music\\a.mp3\r\nC:\\Music\\b.mp3\r\n");
     host.answers = {BoxAnswer::No, BoxAnswer::Ok};

@@ -38,6 +38,20 @@ HWND WaitForBox(const wchar_t* title) {
     return nullptr;
 }
 
+// The icon the box shows: its icon control's icon, nullptr when it has none.
+HICON IconOf(HWND box) {
+    HICON icon = nullptr;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t className[16] = {};
+        GetClassNameW(child, className, 16);
+        if (lstrcmpiW(className, L"Static") == 0 && (GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+            IsWindowVisible(child)) {
+            icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+        }
+    }
+    return icon;
+}
+
 TEST(Win32WatcherHost, BoxHasNoOwnerComesToTheFrontAndReturnsTheAnswer) {
     const wchar_t title[] = L"Tallowmere watcher box test";
     Win32WatcherHost host;
@@ -55,6 +69,9 @@ TEST(Win32WatcherHost, BoxHasNoOwnerComesToTheFrontAndReturnsTheAnswer) {
     EXPECT_EQ(GetForegroundWindow(), box);
     EXPECT_EQ(GetWindowLongW(GetDlgItem(box, IDYES), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON)
         << "Yes is the default button";
+    // The system's question mark (MB_ICONQUESTION); message boxes load it shared.
+    EXPECT_EQ(IconOf(box), LoadIconW(nullptr, IDI_QUESTION));
+    EXPECT_NE(IconOf(box), nullptr);
 
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
     ASSERT_EQ(answer.wait_for(std::chrono::seconds(15)), std::future_status::ready);
