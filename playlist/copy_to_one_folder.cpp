@@ -82,7 +82,10 @@ std::string FileNameBytes(std::string_view line, const std::wstring& name, const
         if (slash == std::string_view::npos) break;
         searchEnd = slash;
     }
-    return playlist.Encode(name);
+    // Not found in the bytes: the name written anew, or, when the playlist's encoding cannot
+    // hold it exactly, the entry's bytes as read (the copy is still named by the characters).
+    if (std::optional<std::string> encoded = playlist.Encode(name)) return std::move(*encoded);
+    return std::string(line);
 }
 
 // "name (k).ext", or "name (k)" for a name without an extension. Works on characters and on

@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(resolved.ends_with(GetFileName(resolved)));
         Check(resolved.starts_with(VolumeRootOf(resolved)));
         IsStreamAddress(entry);
-        writer.Add(playlist->Encode(prefix), line);
+        writer.Add(playlist->Encode(prefix).value_or(std::string()), line);
         ++entries;
     }
     const std::string resolvedBytes = writer.Finish();
