@@ -194,9 +194,7 @@ bool CopySong(FileSystem& files, const Song& song, const std::wstring& copyFolde
     return DoFileCopy(files, song.source, destination);
 }
 
-}  // namespace
-
-RunOutcome CopyToOneFolder(const RunContext& context, const std::wstring& playlistPath) {
+RunOutcome CopyToOneFolderUnguarded(const RunContext& context, const std::wstring& playlistPath) {
     OperationHost& host = context.host;
     RunOutcome outcome = RunOutcome::Done;
     const std::optional<PlaylistText> playlist = OpenPlaylist(context, playlistPath, outcome);
@@ -243,6 +241,13 @@ RunOutcome CopyToOneFolder(const RunContext& context, const std::wstring& playli
     }
     host.ShowMessage(L"Finished with " + std::to_wstring(host.LogCount()) + L" errors");
     return RunOutcome::Done;
+}
+
+}  // namespace
+
+RunOutcome CopyToOneFolder(const RunContext& context, const std::wstring& playlistPath) {
+    return FailingWhenOutOfMemory(context, playlistPath,
+                                  [&] { return CopyToOneFolderUnguarded(context, playlistPath); });
 }
 
 }  // namespace tallowmere::playlist

@@ -98,6 +98,7 @@ private:
     std::string bom_;
     std::string out_;
     std::string* source_ = nullptr;  // the bytes written over, until a line does not fit
+    std::string_view pending_;       // the line that did not fit, while the writer moves
     std::size_t inPlace_ = 0;        // bytes of the file written over source_ so far
     std::size_t reserve_ = 0;
     std::size_t lineCount_ = 0;

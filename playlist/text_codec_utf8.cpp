@@ -39,34 +39,45 @@ std::size_t SequenceAt(std::string_view bytes, std::size_t i, char32_t& value) {
 
 }  // namespace
 
-void AppendDecodedUtf8(std::wstring& text, std::string_view bytes) {
-    text.reserve(text.size() + bytes.size());
+// Calls put(unit) for each wchar_t of the decoded text.
+template <typename Put>
+void DecodeUtf8(std::string_view bytes, Put&& put) {
     for (std::size_t i = 0; i < bytes.size();) {
         const auto lead = static_cast<unsigned char>(bytes[i]);
         if (lead < 0x80) {
-            text += static_cast<wchar_t>(lead);
+            put(static_cast<wchar_t>(lead));
             ++i;
             continue;
         }
         char32_t value = 0;
         const std::size_t length = SequenceAt(bytes, i, value);
         if (length == 0) {
-            text += EscapedByte(lead);
+            put(EscapedByte(lead));
             ++i;
             continue;
         }
         if constexpr (sizeof(wchar_t) == 2) {
             if (value >= 0x10000) {
                 value -= 0x10000;
-                text += static_cast<wchar_t>(0xD800 + (value >> 10));
-                text += static_cast<wchar_t>(0xDC00 + (value & 0x3FF));
+                put(static_cast<wchar_t>(0xD800 + (value >> 10)));
+                put(static_cast<wchar_t>(0xDC00 + (value & 0x3FF)));
                 i += length;
                 continue;
             }
         }
-        text += static_cast<wchar_t>(value);
+        put(static_cast<wchar_t>(value));
         i += length;
     }
+}
+
+}  // namespace
+
+void AppendDecodedUtf8(std::wstring& text, std::string_view bytes) {
+    // Counted first, so a long line takes no more memory than its characters need.
+    std::size_t units = 0;
+    DecodeUtf8(bytes, [&](wchar_t) { ++units; });
+    text.reserve(text.size() + units);
+    DecodeUtf8(bytes, [&](wchar_t unit) { text += unit; });
 }
 
 std::wstring ReplaceLoneSurrogates(std::wstring_view text) {

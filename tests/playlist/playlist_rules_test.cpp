@@ -402,6 +402,31 @@ TEST(StripMissingSongs, UnreachableVolumeKeptAndLoggedOnce) {
                                                        L"Missing: d.mp3"}));
 }
 
+// Memory that runs out in the middle of a run (here when the first log line is added).
+class HostWithoutMemory : public RecordingHost {
+public:
+    void AppendLog(const std::wstring&) override { throw std::bad_alloc(); }
+};
+
+TEST(Operations, RunOutOfMemoryFailsAndLeavesThePlaylist) {
+    for (auto operation : {StripMissingSongs, StripDuplicates, CopyToOneFolder}) {
+        MemoryFileSystem files;
+        HostWithoutMemory host;
+        const std::wstring path = L"D:\\Lists\\list.m3u";
+        const std::string original = "a.mp3\r\nA.MP3\r\n";
+        files.files[path] = original;
+        const RunContext context{host, files, L"C:\\Program"};
+        EXPECT_EQ(operation(context, path), RunOutcome::Failed);
+        EXPECT_EQ(files.files[path], original);
+        EXPECT_EQ(files.files.count(L"D:\\Lists\\list\\list.m3u"), 0u);
+        ASSERT_EQ(host.failures.size(), 1u);
+        EXPECT_EQ(host.failures[0].doing, L"Could not process the playlist");
+        EXPECT_EQ(host.failures[0].file, path);
+        EXPECT_EQ(host.failures[0].code, 8u);  // ERROR_NOT_ENOUGH_MEMORY
+        EXPECT_FALSE(host.BusyVisible());
+    }
+}
+
 TEST(Operations, MissingPlaylistAndRefusedFile) {
     for (auto operation : {RemoveTagInfo, StripMissingSongs, StripDuplicates}) {
         MemoryRun run;
