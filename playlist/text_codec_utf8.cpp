@@ -37,8 +37,6 @@ std::size_t SequenceAt(std::string_view bytes, std::size_t i, char32_t& value) {
     return length;
 }
 
-}  // namespace
-
 // Calls put(unit) for each wchar_t of the decoded text.
 template <typename Put>
 void DecodeUtf8(std::string_view bytes, Put&& put) {
