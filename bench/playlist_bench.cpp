@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/counting_host.h"
@@ -234,7 +235,70 @@ Comparison Compare(int rounds, Operation&& operation, Baseline&& baseline, Reset
     return result;
 }
 
-int Main() {
+// Playlists of unusual shapes, each about `size` bytes, for the peak-memory figures.
+struct Shape {
+    const char* name;
+    std::wstring fileName;
+    std::string bytes;
+};
+
+std::vector<Shape> MemoryShapes(std::size_t size) {
+    std::vector<Shape> shapes;
+    shapes.push_back({"only empty lines", L"empty.m3u", std::string(size, '\n')});
+    std::string same;
+    while (same.size() < size) same += "a\r\n";
+    shapes.push_back({"1-byte lines, all alike", L"alike.m3u", same});
+    // Every line different: three letters each, as many as fit.
+    std::string distinct;
+    for (std::size_t i = 0; distinct.size() < size; ++i) {
+        distinct += static_cast<char>('0' + i % 64);
+        distinct += static_cast<char>('0' + i / 64 % 64);
+        distinct += static_cast<char>('0' + i / 4096 % 64);
+        distinct += '\n';
+    }
+    shapes.push_back({"3-byte lines, all different", L"distinct.m3u", distinct});
+    std::string repeats;
+    for (std::size_t i = 0; repeats.size() < size; ++i) {
+        repeats += "s" + std::to_string(10000 + i % 1000) + ".mp3\r\n";
+    }
+    shapes.push_back({"9-byte lines, many repeats", L"repeats.m3u", repeats});
+    shapes.push_back({"one huge line", L"huge.m3u", std::string(size, 'x')});
+    // Non-ASCII: decoded for comparison. Two halves alike but for case.
+    std::string wide;
+    while (wide.size() < size / 2) wide += "\xC3\xA9";
+    std::string upper;
+    while (upper.size() < size / 2) upper += "\xC3\x89";
+    shapes.push_back({"two huge UTF-8 lines", L"huge.m3u8", wide + "\r\n" + upper + "\r\n"});
+    return shapes;
+}
+
+// Peak memory of every operation on every shape, as a multiple of the file's size.
+void PrintMemoryShapes(BenchFileSystem& files, CountingHost& host, const std::wstring& folder,
+                       std::size_t size) {
+    const std::pair<const char*, RunOutcome (*)(const RunContext&, const std::wstring&)> operations[] = {
+        {"tags", RemoveTagInfo}, {"missing", StripMissingSongs}, {"duplicates", StripDuplicates},
+        {"copy", CopyToOneFolder}};
+    std::printf("\npeak memory / file size (%.1f MB files; limit 3x):\n%-30s", static_cast<double>(size) / 1e6, "");
+    for (const auto& operation : operations) std::printf(" %10s", operation.first);
+    std::printf("\n");
+    const RunContext context{host, files, folder};
+    for (const Shape& shape : MemoryShapes(size)) {
+        const std::wstring path = folder + shape.fileName;
+        std::printf("%-30s", shape.name);
+        for (const auto& operation : operations) {
+            files.ReplaceWholeFile(path, shape.bytes);
+            const std::size_t before = g_current.load();
+            g_peak = before;
+            const RunOutcome outcome = operation.second(context, path);
+            const double peak = static_cast<double>(g_peak.load() - before) / static_cast<double>(shape.bytes.size());
+            std::printf(" %9.2fx%s", peak, outcome == RunOutcome::Done ? " " : "!");
+        }
+        std::printf("\n");
+        files.ReplaceWholeFile(path, "");
+    }
+}
+
+int Main(int argc, char** argv) {
     BenchFileSystem files;
     CountingHost host;
     const std::wstring folder = BenchFolder();
@@ -286,6 +350,8 @@ int Main() {
     print("Strip non-existant songs:", missing, "existence checks", "1.5x");
     print("Remove Tag Info:", tags, "read+write", "2x");
     std::printf("peak memory limit: 3x file + fixed overhead\n");
+    const std::size_t shapeSize = argc > 1 ? static_cast<std::size_t>(std::atof(argv[1]) * 1e6) : 4000000;
+    PrintMemoryShapes(files, host, folder, shapeSize);
     files.ReplaceWholeFile(playlist, "");
     return 0;
 }
@@ -293,4 +359,5 @@ int Main() {
 }  // namespace
 }  // namespace tallowmere::playlist
 
-int main() { return tallowmere::playlist::Main(); }
+// The one argument: the size of the memory shapes in MB (default 4).
+int main(int argc, char** argv) { return tallowmere::playlist::Main(argc, argv); }

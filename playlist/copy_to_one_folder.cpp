@@ -82,7 +82,10 @@ std::string FileNameBytes(std::string_view line, const std::wstring& name, const
         if (slash == std::string_view::npos) break;
         searchEnd = slash;
     }
-    return playlist.Encode(name);
+    // Not found in the bytes: the name written anew, or, when the playlist's encoding cannot
+    // hold it exactly, the entry's bytes as read (the copy is still named by the characters).
+    if (std::optional<std::string> encoded = playlist.Encode(name)) return std::move(*encoded);
+    return std::string(line);
 }
 
 // "name (k).ext", or "name (k)" for a name without an extension. Works on characters and on
@@ -191,9 +194,7 @@ bool CopySong(FileSystem& files, const Song& song, const std::wstring& copyFolde
     return DoFileCopy(files, song.source, destination);
 }
 
-}  // namespace
-
-RunOutcome CopyToOneFolder(const RunContext& context, const std::wstring& playlistPath) {
+RunOutcome CopyToOneFolderUnguarded(const RunContext& context, const std::wstring& playlistPath) {
     OperationHost& host = context.host;
     RunOutcome outcome = RunOutcome::Done;
     const std::optional<PlaylistText> playlist = OpenPlaylist(context, playlistPath, outcome);
@@ -243,6 +244,13 @@ RunOutcome CopyToOneFolder(const RunContext& context, const std::wstring& playli
     }
     host.ShowMessage(L"Finished with " + std::to_wstring(host.LogCount()) + L" errors");
     return RunOutcome::Done;
+}
+
+}  // namespace
+
+RunOutcome CopyToOneFolder(const RunContext& context, const std::wstring& playlistPath) {
+    return FailingWhenOutOfMemory(context, playlistPath,
+                                  [&] { return CopyToOneFolderUnguarded(context, playlistPath); });
 }
 
 }  // namespace tallowmere::playlist

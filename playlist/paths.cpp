@@ -88,14 +88,50 @@ bool IsStreamAddress(std::wstring_view entry) {
     return letters >= 2 && entry.substr(letters).starts_with(L"://");
 }
 
-std::size_t VolumeRootLength(std::wstring_view path) {
-    if (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && path[2] == L'\\') return 3;
-    if (!path.starts_with(L"\\\\")) return 0;
-    const std::size_t serverEnd = path.find(L'\\', 2);
-    if (serverEnd == std::wstring_view::npos || serverEnd == 2) return 0;  // no server name
+namespace {
+
+bool IsDriveRoot(std::wstring_view path) {
+    return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && path[2] == L'\\';
+}
+
+// The length of "server\share\" at the start of path; 0 when either name is missing.
+std::size_t ServerShareLength(std::wstring_view path) {
+    const std::size_t serverEnd = path.find(L'\\');
+    if (serverEnd == std::wstring_view::npos || serverEnd == 0) return 0;  // no server name
     const std::size_t shareEnd = path.find(L'\\', serverEnd + 1);
     if (shareEnd == std::wstring_view::npos || shareEnd == serverEnd + 1) return 0;  // no share
     return shareEnd + 1;
+}
+
+bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        wchar_t c = text[i];
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+        if (c != prefix[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::size_t VolumeRootLength(std::wstring_view path) {
+    if (IsDriveRoot(path)) return 3;
+    if (!path.starts_with(L"\\\\")) return 0;
+    // "\\?\" and "\\.\" name the volume after them: "UNC\server\share\", "C:\", or one
+    // component such as "Volume{guid}\".
+    if (path.size() >= 4 && (path[2] == L'?' || path[2] == L'.') && path[3] == L'\\') {
+        const std::wstring_view rest = path.substr(4);
+        if (StartsWithNoCase(rest, L"UNC\\")) {
+            const std::size_t share = ServerShareLength(rest.substr(4));
+            return share == 0 ? 0 : 8 + share;
+        }
+        if (IsDriveRoot(rest)) return 4 + 3;
+        const std::size_t end = rest.find(L'\\');
+        return end == std::wstring_view::npos || end == 0 ? 0 : 4 + end + 1;
+    }
+    const std::size_t share = ServerShareLength(path.substr(2));
+    return share == 0 ? 0 : 2 + share;
 }
 
 std::wstring VolumeRootOf(std::wstring_view path) {

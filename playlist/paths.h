@@ -56,7 +56,9 @@ std::wstring ResolveEntry(std::wstring_view entry, std::wstring_view playlistFol
 bool IsStreamAddress(std::wstring_view entry);
 
 // The volume root a full path lies on: "X:\" for a drive letter, "\\server\share\" for a
-// share; empty when it names no volume (a relative text, three backslashes, no share name).
+// share, and the same behind "\\?\" or "\\.\" ("\\?\C:\", "\\?\UNC\server\share\",
+// "\\?\Volume{...}\"); empty when it names no volume (a relative text, three backslashes,
+// no share name).
 std::wstring VolumeRootOf(std::wstring_view path);
 // The length of that root (0 for none).
 std::size_t VolumeRootLength(std::wstring_view path);

@@ -230,7 +230,11 @@ void PlaylistText::AppendDecoded(std::wstring& text, std::string_view line) cons
         for (std::size_t i = 0; i < line.size(); ++i) to[i] = static_cast<unsigned char>(line[i]);
         return;
     }
-    text.append(DecodeText(line, encoding));
+    if (text.empty()) {
+        text = DecodeText(line, encoding);  // no second copy of a long line
+    } else {
+        text.append(DecodeText(line, encoding));
+    }
 }
 
 PlaylistWriter::PlaylistWriter(std::string& bytes, std::size_t bomLength)
@@ -255,7 +259,17 @@ bool PlaylistWriter::FitsInPlace(std::string_view line, std::size_t length) cons
 }
 
 void PlaylistWriter::MoveToOwnString() {
-    out_.reserve(std::max(reserve_, inPlace_ + inPlace_ / 8));
+    // Room for the rest when no prefixes come (a line gains a byte at most, the last two),
+    // so the string need not double while the playlist is still held.
+    const auto start = reinterpret_cast<std::uintptr_t>(source_->data());
+    std::size_t rest = 0, restLines = 0;
+    if (const auto at = reinterpret_cast<std::uintptr_t>(pending_.data());
+        at >= start && at <= start + source_->size()) {
+        const std::string_view unread = std::string_view(*source_).substr(at - start);
+        rest = unread.size();
+        restLines = CountLines(unread);
+    }
+    out_.reserve(std::max(reserve_, inPlace_ + rest + restLines + 2));
     if (lineCount_ > 0) out_.assign(source_->data(), inPlace_);  // else StartLine adds bom_
     source_ = nullptr;
 }
@@ -266,7 +280,10 @@ void PlaylistWriter::StartLine() {
 
 void PlaylistWriter::Add(std::string_view prefix, std::string_view line) {
     const std::size_t length = prefix.size() + line.size() + 2;
-    if (source_ && !FitsInPlace(line, length)) MoveToOwnString();
+    if (source_ && !FitsInPlace(line, length)) {
+        pending_ = line;
+        MoveToOwnString();
+    }
     if (source_) {
         // The line first: it may overlap where it goes, and the prefix may cover its old place.
         char* to = source_->data() + inPlace_;

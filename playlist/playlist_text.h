@@ -57,7 +57,8 @@ struct PlaylistText {
     std::wstring Decode(std::string_view line) const;
     // Decode, appended to text (saves a string for a log line built around it).
     void AppendDecoded(std::wstring& text, std::string_view line) const;
-    std::string Encode(std::wstring_view text) const { return EncodeText(text, encoding); }
+    // EncodeText in the playlist's encoding: nullopt when text cannot be written exactly.
+    std::optional<std::string> Encode(std::wstring_view text) const { return EncodeText(text, encoding); }
 };
 
 // nullopt when the bytes are no 8-bit text playlist: they start with a UTF-16 byte-order mark
@@ -97,6 +98,7 @@ private:
     std::string bom_;
     std::string out_;
     std::string* source_ = nullptr;  // the bytes written over, until a line does not fit
+    std::string_view pending_;       // the line that did not fit, while the writer moves
     std::size_t inPlace_ = 0;        // bytes of the file written over source_ so far
     std::size_t reserve_ = 0;
     std::size_t lineCount_ = 0;

@@ -4,6 +4,7 @@
 // events, progress and the atomic rewrite. Copy to One Folder uses the pieces; the three
 // rewriting operations use RewriteLineByLine whole.
 #include <chrono>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -110,6 +111,27 @@ bool MakeBackup(const RunContext& context, const std::wstring& playlistPath,
 RunOutcome WriteRewritten(const RunContext& context, const std::wstring& playlistPath,
                           std::string_view bytes, const FileStamp* readStamp = nullptr);
 
+// The system's code for "Not enough memory resources are available to process this command."
+inline constexpr ErrorCode kNotEnoughMemory = 8;
+
+// Runs run() (a whole operation on playlistPath). When memory runs out on the way, the
+// memory already taken is given back as the run unwinds, before anything was written, and
+// the run ends like any other failed one: reported, the playlist as it was.
+template <typename Run>
+RunOutcome FailingWhenOutOfMemory(const RunContext& context, const std::wstring& playlistPath,
+                                  const Run& run) {
+    try {
+        return run();
+    } catch (const std::bad_alloc&) {
+        context.host.ReportFailure({L"Could not process the playlist", playlistPath, kNotEnoughMemory});
+        return RunOutcome::Failed;
+    }
+}
+
+template <typename MakeRule>
+RunOutcome RewriteLineByLineUnguarded(const RunContext& context, const std::wstring& playlistPath,
+                                      const MakeRule& makeRule);
+
 // One run of a rewriting operation on playlistPath, taken once: path test, reading and
 // refusal, busy indicator, cleared log, backup copy "<path>_backup", a rule applied to every
 // line, and the atomic rewrite. makeRule(playlist) is called once the playlist is read and
@@ -122,6 +144,14 @@ RunOutcome WriteRewritten(const RunContext& context, const std::wstring& playlis
 template <typename MakeRule>
 RunOutcome RewriteLineByLine(const RunContext& context, const std::wstring& playlistPath,
                              const MakeRule& makeRule) {
+    return FailingWhenOutOfMemory(context, playlistPath, [&] {
+        return RewriteLineByLineUnguarded(context, playlistPath, makeRule);
+    });
+}
+
+template <typename MakeRule>
+RunOutcome RewriteLineByLineUnguarded(const RunContext& context, const std::wstring& playlistPath,
+                                      const MakeRule& makeRule) {
     RunOutcome outcome = RunOutcome::Done;
     FileStamp readStamp;
     std::optional<PlaylistText> playlist = OpenPlaylist(context, playlistPath, outcome, &readStamp);
@@ -133,7 +163,6 @@ RunOutcome RewriteLineByLine(const RunContext& context, const std::wstring& play
     auto rule = makeRule(std::as_const(*playlist));
     const std::string_view body = playlist->Body();
     PlaylistWriter kept(playlist->bytes, playlist->bomLength);
-    kept.Reserve(playlist->bytes.size() + playlist->bytes.size() / 8);
     // Counting the lines costs a pass: only for a host that shows progress.
     EventPacer pacer(context.host, context.host.WantsProgress() ? CountLines(body) : 0);
     LineReader reader(body);

@@ -5,7 +5,9 @@
 // lower-cased and hashed eight bytes at a time, without being decoded or copied; the hash is
 // the same one their decoded characters would give, so an ASCII line still meets a
 // non-ASCII line that lower-cases to the same text (KELVIN SIGN to "k").
+#include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -97,17 +99,65 @@ std::uint64_t LoweredTextHash(const std::wstring& lowered) {
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// Where each kept line starts in the rewritten file: 32 bits a slot while the file is below
+// 4 GiB (the rewritten file is never longer than the playlist), 64 above.
+class OffsetArray {
+public:
+    OffsetArray(std::size_t size, std::size_t largestOffset) {
+        if (largestOffset <= UINT32_MAX) {
+            narrow_.resize(size);
+        } else {
+            wide_.resize(size);
+        }
+    }
+    std::size_t operator[](std::size_t slot) const {
+        return narrow_.empty() ? static_cast<std::size_t>(wide_[slot]) : narrow_[slot];
+    }
+    void Set(std::size_t slot, std::size_t offset) {
+        if (narrow_.empty()) {
+            wide_[slot] = offset;
+        } else {
+            narrow_[slot] = static_cast<std::uint32_t>(offset);
+        }
+    }
+
+private:
+    std::vector<std::uint32_t> narrow_;
+    std::vector<std::uint64_t> wide_;
+};
+
+// How many slots the table needs: the lines that can be kept, at most three quarters full,
+// and up to half full where the file's size pays for it. Only lines that can be told apart
+// can be kept: an empty line never, and there are only so many different short lines
+// (254 of one byte, 254 squared of two; CR and LF end a line). So a file of empty or very
+// short lines, however many, asks for a small table, and every line counted costs at least
+// four bytes of the file, against five bytes a slot.
+std::size_t TableSize(std::string_view body) {
+    std::size_t oneByte = 0, twoBytes = 0, longer = 0;
+    LineReader reader(body);
+    std::string_view line;
+    while (reader.Next(line)) {
+        if (line.size() == 1) {
+            ++oneByte;
+        } else if (line.size() == 2) {
+            ++twoBytes;
+        } else if (line.size() > 2) {
+            ++longer;
+        }
+    }
+    const std::size_t keepable = std::min<std::size_t>(oneByte, 254) +
+                                 std::min<std::size_t>(twoBytes, 254 * 254) + longer;
+    const std::size_t fewest = keepable + keepable / 3 + 16;
+    return std::max(fewest, std::min(2 * keepable, body.size() * 3 / 10));
+}
+
 class DuplicateFilter {
 public:
     DuplicateFilter(const PlaylistText& playlist, OperationHost& host)
-        : playlist_(playlist), host_(host) {
-        // Sized once for every line the playlist has, at most half full: no regrowth.
-        const std::size_t lines = CountLines(playlist.Body());
-        std::size_t size = 64;
-        while (size < 2 * lines) size *= 2;
-        marks_.resize(size);
-        offsets_.resize(size);
-    }
+        : playlist_(playlist),
+          host_(host),
+          marks_(TableSize(playlist.Body())),
+          offsets_(marks_.size(), playlist.bytes.size()) {}
 
     void operator()(std::string_view line, PlaylistWriter& kept) {
         if (line.empty()) return;
@@ -119,9 +169,8 @@ public:
             hash = LoweredTextHash(lowered);
         }
         const auto mark = static_cast<std::uint8_t>((hash >> 57) + 1);  // 1 to 128
-        const std::size_t mask = marks_.size() - 1;
-        std::size_t slot = hash & mask;
-        for (; marks_[slot] != 0; slot = (slot + 1) & mask) {
+        std::size_t slot = SlotOf(hash);
+        for (; marks_[slot] != 0; slot = slot + 1 == marks_.size() ? 0 : slot + 1) {
             if (marks_[slot] == mark && Same(line, ascii, lowered, kept.Written(), offsets_[slot])) {
                 message_.assign(L"Duplicate ");
                 playlist_.AppendDecoded(message_, line);
@@ -131,10 +180,18 @@ public:
         }
         kept.Add(line);
         marks_[slot] = mark;
-        offsets_[slot] = kept.Written().size() - line.size() - 2;  // before its CR LF
+        offsets_.Set(slot, kept.Written().size() - line.size() - 2);  // before its CR LF
     }
 
 private:
+    // The hash's place in a table of any size: its low 57 bits scaled to the table (the
+    // high bits make the mark).
+    std::size_t SlotOf(std::uint64_t hash) const {
+        const unsigned __int128 scaled =
+            static_cast<unsigned __int128>(hash << 7) * static_cast<unsigned __int128>(marks_.size());
+        return static_cast<std::size_t>(scaled >> 64);
+    }
+
     // The kept line that starts at offset of the rewritten file: it runs to its CR LF.
     static std::string_view KeptLineAt(std::string_view written, std::size_t offset) {
         const std::string_view rest = written.substr(offset);
@@ -167,13 +224,13 @@ private:
     const PlaylistText& playlist_;
     OperationHost& host_;
     std::wstring message_;  // reused from line to line
-    // Open addressing over two arrays of the same power-of-two size. A probe reads marks_
+    // Open addressing over two arrays of the same size (TableSize). A probe reads marks_
     // alone: one byte a slot, 0 for an empty one, else 7 bits of the kept line's hash plus
     // one, which rule out almost every other line. At half a megabyte for 200,000 lines it
     // stays in the processor's cache, where a table of whole entries would miss it on
     // nearly every line. offsets_ holds where each kept line starts in the rewritten file.
     std::vector<std::uint8_t> marks_;
-    std::vector<std::size_t> offsets_;
+    OffsetArray offsets_;
 };
 
 }  // namespace

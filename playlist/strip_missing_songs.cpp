@@ -2,6 +2,7 @@
 // written as its resolved full path; logs every dropped entry. Entries on a volume that
 // cannot be reached (no such drive, no medium, share offline) are kept untested, and stream
 // addresses are kept as they are: neither is a missing song.
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -41,18 +42,19 @@ public:
             return;
         }
         // The prefixes are encoded once per run; only they are ever encoded, so the entry's
-        // own bytes go out as they came in.
+        // own bytes go out as they came in. A prefix the playlist's encoding cannot hold
+        // exactly is not written: the entry is kept as read, and still names the same file.
         std::wstring_view prefix;
-        std::string_view encodedPrefix;
+        const std::optional<std::string>* encodedPrefix = &kNoPrefix;
         switch (FormOf(entry)) {
             case EntryForm::Absolute:
             case EntryForm::Network:
                 break;
             case EntryForm::RootRelative:
-                prefix = drive_, encodedPrefix = encodedDrive_;
+                prefix = drive_, encodedPrefix = &encodedDrive_;
                 break;
             case EntryForm::Relative:
-                prefix = folder_, encodedPrefix = encodedFolder_;
+                prefix = folder_, encodedPrefix = &encodedFolder_;
                 break;
         }
         resolved_.assign(prefix).append(entry);
@@ -60,7 +62,11 @@ public:
         const bool unreachable =
             rootLength != 0 && !Reachable(std::wstring_view(resolved_).substr(0, rootLength));
         if (unreachable || FileExists(context_.files, resolved_)) {
-            kept.Add(encodedPrefix, line);
+            if (*encodedPrefix) {
+                kept.Add(**encodedPrefix, line);
+            } else {
+                kept.Add(line);
+            }
             return;
         }
         // GetFileName of the resolved path, in a message string kept from line to line.
@@ -90,8 +96,9 @@ private:
     const PlaylistText& playlist_;
     const std::wstring folder_;  // the playlist folder
     const std::wstring drive_;   // first two characters of the program's folder
-    const std::string encodedFolder_;
-    const std::string encodedDrive_;
+    static inline const std::optional<std::string> kNoPrefix{std::string()};
+    const std::optional<std::string> encodedFolder_;  // nullopt: cannot be written exactly
+    const std::optional<std::string> encodedDrive_;
     std::wstring entry_;     // reused from line to line
     std::wstring resolved_;  // reused from line to line
     std::wstring message_;   // reused from line to line

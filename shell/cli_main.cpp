@@ -39,7 +39,10 @@ public:
             WriteConsoleW(handle_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
             return;
         }
-        const std::string bytes = playlist::EncodeText(text, playlist::TextEncoding::Utf8);
+        // Undecodable playlist bytes in a log line are shown as U+FFFD, which UTF-8 can hold.
+        const std::string bytes =
+            playlist::EncodeText(playlist::ReplaceLoneSurrogates(text), playlist::TextEncoding::Utf8)
+                .value_or(std::string());
         WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
 

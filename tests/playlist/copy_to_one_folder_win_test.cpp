@@ -24,7 +24,7 @@ using testing::WriteBytes;
 
 constexpr wchar_t kFinalCaption[] = L"Copy songs in a Winamp PL to a seperate directory";
 
-std::string Ansi(const std::wstring& text) { return EncodeText(text, TextEncoding::Ansi); }
+std::string Ansi(const std::wstring& text) { return testing::AsciiBytes(text); }
 
 using Names = std::set<std::wstring>;
 

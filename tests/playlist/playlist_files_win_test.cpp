@@ -248,12 +248,57 @@ TEST_F(PlaylistFiles, StripMissingSongsKeepsNonAsciiEntriesByteForByte) {
     // Windows-1252 bytes: é is E9.
     WriteBytes(playlist, "Sub\\\xE9t\xE9.mp3\r\nSub\\\xE9t\xE9-gone.mp3\r\n");
     ASSERT_EQ(Run(StripMissingSongs), RunOutcome::Done);
-    EXPECT_EQ(ReadBytes(playlist), EncodeText(folder.Path(), TextEncoding::Ansi) + "Sub\\\xE9t\xE9.mp3\r\n");
+    EXPECT_EQ(ReadBytes(playlist), AsciiBytes(folder.Path()) + "Sub\\\xE9t\xE9.mp3\r\n");
     EXPECT_EQ(host.log, std::vector<std::wstring>{L"Missing: \u00E9t\u00E9-gone.mp3"});
     // UTF-8 without a byte-order mark.
     WriteBytes(playlist, "\xC3\x85ngstr\xC3\xB6m.mp3\n");
     ASSERT_EQ(Run(StripMissingSongs), RunOutcome::Done);
-    EXPECT_EQ(ReadBytes(playlist), EncodeText(folder.Path(), TextEncoding::Utf8) + "\xC3\x85ngstr\xC3\xB6m.mp3\r\n");
+    EXPECT_EQ(ReadBytes(playlist), AsciiBytes(folder.Path()) + "\xC3\x85ngstr\xC3\xB6m.mp3\r\n");
+}
+
+TEST_F(PlaylistFiles, StripMissingSongsInAFolderTheCodePageCannotHold) {
+    // "Łódź日本": Windows-1252 has no Ł, ź, 日 or 本. The relative entry cannot be written as a
+    // full path in the playlist's code page, so it stays as read and still names the song.
+    const std::wstring name = L"\u0141\u00F3d\u017A\u65E5\u672C";
+    ASSERT_TRUE(CreateDirectoryW((folder / name).c_str(), nullptr));
+    WriteBytes(folder / (name + L"\\a.mp3"), "x");
+    playlist = folder / (name + L"\\list.m3u");
+    WriteBytes(playlist, "#EXTM3U\r\na.mp3\r\ngone.mp3\r\n");
+    ASSERT_EQ(Run(StripMissingSongs), RunOutcome::Done);
+    EXPECT_EQ(ReadBytes(playlist), "#EXTM3U\r\na.mp3\r\n");
+    EXPECT_EQ(host.log, std::vector<std::wstring>{L"Missing: gone.mp3"});
+    // The second run finds the song again: nothing is lost from playlist or backup.
+    ASSERT_EQ(Run(StripMissingSongs), RunOutcome::Done);
+    EXPECT_EQ(ReadBytes(playlist), "#EXTM3U\r\na.mp3\r\n");
+    EXPECT_EQ(ReadBytes(playlist + L"_backup"), "#EXTM3U\r\na.mp3\r\n");
+    EXPECT_TRUE(host.log.empty());
+
+    // A UTF-8 playlist there can hold the folder: the entry gets it in front, in UTF-8.
+    playlist = folder / (name + L"\\list.m3u8");
+    WriteBytes(playlist, "a.mp3\n");
+    const std::string full =
+        AsciiBytes(folder.Path()) + "\xC5\x81\xC3\xB3" "d\xC5\xBA\xE6\x97\xA5\xE6\x9C\xAC\\a.mp3\r\n";
+    ASSERT_EQ(Run(StripMissingSongs), RunOutcome::Done);
+    EXPECT_EQ(ReadBytes(playlist), full);
+    ASSERT_EQ(Run(StripMissingSongs), RunOutcome::Done);
+    EXPECT_EQ(ReadBytes(playlist), full);
+    EXPECT_TRUE(host.log.empty());
+}
+
+TEST_F(PlaylistFiles, StripDuplicatesTellsUndecodableBytesApart) {
+    // E9 and E8 are no UTF-8: each stands for itself, and only the line that repeats the
+    // first but for case is a duplicate.
+    playlist = folder / L"list.m3u8";
+    WriteBytes(playlist, "Caf\xE9.mp3\r\nCaf\xE8.mp3\r\ncaf\xE9.MP3\r\n");
+    ASSERT_EQ(Run(StripDuplicates), RunOutcome::Done);
+    EXPECT_EQ(ReadBytes(playlist), "Caf\xE9.mp3\r\nCaf\xE8.mp3\r\n");
+    EXPECT_EQ(host.log, std::vector<std::wstring>{L"Duplicate caf\xDCE9.MP3"});
+    // Windows-1252 leaves 81, 8D, 8F, 90 and 9D undefined: still five different lines.
+    playlist = folder / L"list.m3u";
+    WriteBytes(playlist, "x\x81\r\nx\x8D\r\nx\x8F\r\nx\x90\r\nx\x9D\r\nX\x81\r\n");
+    ASSERT_EQ(Run(StripDuplicates), RunOutcome::Done);
+    EXPECT_EQ(ReadBytes(playlist), "x\x81\r\nx\x8D\r\nx\x8F\r\nx\x90\r\nx\x9D\r\n");
+    EXPECT_EQ(host.log.size(), 1u);
 }
 
 // The drive letter of the temporary folder and the rest of its path.
@@ -271,9 +316,9 @@ TEST_F(PlaylistFiles, StripMissingSongsLineTable) {
     WriteBytes(music + L"a.mp3", "x");
     WriteBytes(folder / L"Lists\\a.mp3", "x");
     WriteBytes(folder / L"Lists\\#tag-named-file", "x");
-    const std::string absolute = EncodeText(music, TextEncoding::Ansi) + "a.mp3";
-    const std::string rootRelative = EncodeText(AfterDrive(music), TextEncoding::Ansi) + "a.mp3";
-    const std::string lists = EncodeText(folder / L"Lists\\", TextEncoding::Ansi);
+    const std::string absolute = AsciiBytes(music) + "a.mp3";
+    const std::string rootRelative = AsciiBytes(AfterDrive(music)) + "a.mp3";
+    const std::string lists = AsciiBytes(folder / L"Lists\\");
     WriteBytes(playlist, "\r\n"
                          "#EXTINF:245,Artist - Title\r\n"
                          "#EXTM3U\r\n"

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,40 @@ bool IsSubsequence(const std::vector<std::string_view>& part, const std::vector<
         if (k < part.size() && part[k] == line) ++k;
     }
     return k == part.size();
+}
+
+// Each line of part ends with a line of whole, in order: the lines of whole that were kept,
+// each byte for byte, with at most a resolved prefix in front.
+bool IsSubsequenceOfEnds(const std::vector<std::string_view>& part, const std::vector<std::string_view>& whole) {
+    std::size_t k = 0;
+    for (const std::string_view line : whole) {
+        if (k < part.size() && !line.empty() && part[k].ends_with(line)) ++k;
+    }
+    return k == part.size();
+}
+
+// Strip Duplicates' rule: lines are the same when their characters are after lower-casing,
+// undecodable bytes kept as themselves.
+std::wstring DuplicateKey(const PlaylistText& playlist, std::string_view line) {
+    std::wstring key = DecodeText(line, playlist.encoding);
+    LowerCaseInPlace(key);
+    return key;
+}
+
+// Every dropped line is the same as a line kept before it, and no two kept lines are the
+// same; kept is what the operation wrote, lines what it read.
+bool KeepsFirstOfEachKey(const PlaylistText& playlist, const std::vector<std::string_view>& lines,
+                         const std::vector<std::string_view>& kept) {
+    std::set<std::wstring> seen;
+    std::size_t k = 0;
+    for (const std::string_view line : lines) {
+        if (line.empty()) continue;
+        const bool isKept = k < kept.size() && kept[k] == line;
+        const bool isNew = seen.insert(DuplicateKey(playlist, line)).second;
+        if (isKept != isNew) return false;
+        if (isKept) ++k;
+    }
+    return k == kept.size();
 }
 
 }  // namespace
@@ -61,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(resolved.ends_with(GetFileName(resolved)));
         Check(resolved.starts_with(VolumeRootOf(resolved)));
         IsStreamAddress(entry);
-        writer.Add(playlist->Encode(prefix), line);
+        writer.Add(playlist->Encode(prefix).value_or(std::string()), line);
         ++entries;
     }
     const std::string resolvedBytes = writer.Finish();
@@ -90,7 +125,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(written.empty() || written.starts_with(playlist->Bom()));
         const std::string_view body =
             std::string_view(written).substr(written.empty() ? 0 : playlist->Bom().size());
-        if (operation != StripMissingSongs) Check(IsSubsequence(SplitLines(body), lines));
+        const std::vector<std::string_view> writtenLines = SplitLines(body);
+        if (operation != StripMissingSongs) Check(IsSubsequence(writtenLines, lines));
+        if (operation == StripMissingSongs) Check(IsSubsequenceOfEnds(writtenLines, lines));
+        if (operation == StripDuplicates) Check(KeepsFirstOfEachKey(*playlist, lines, writtenLines));
     }
     return 0;
 }

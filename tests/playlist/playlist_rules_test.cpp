@@ -178,6 +178,15 @@ TEST(EntryResolution, StreamsAndVolumeRoots) {
     EXPECT_EQ(VolumeRootOf(L"\\\\server\\\\a.mp3"), L"");
     EXPECT_EQ(VolumeRootOf(L"1:\\a.mp3"), L"");
     EXPECT_EQ(VolumeRootOf(L"a.mp3"), L"");
+
+    // Long-path and device spellings keep the whole volume, not just their prefix.
+    EXPECT_EQ(VolumeRootOf(L"\\\\?\\UNC\\server\\share\\x\\a.mp3"), L"\\\\?\\UNC\\server\\share\\");
+    EXPECT_EQ(VolumeRootOf(L"\\\\?\\unc\\server\\share\\a.mp3"), L"\\\\?\\unc\\server\\share\\");
+    EXPECT_EQ(VolumeRootOf(L"\\\\?\\UNC\\server\\a.mp3"), L"");
+    EXPECT_EQ(VolumeRootOf(L"\\\\?\\C:\\Music\\a.mp3"), L"\\\\?\\C:\\");
+    EXPECT_EQ(VolumeRootOf(L"\\\\.\\C:\\Music\\a.mp3"), L"\\\\.\\C:\\");
+    EXPECT_EQ(VolumeRootOf(L"\\\\?\\Volume{1234}\\a.mp3"), L"\\\\?\\Volume{1234}\\");
+    EXPECT_EQ(VolumeRootOf(L"\\\\?\\a.mp3"), L"");
 }
 
 TEST(PathMethods, CreatePathTreeTable) {
@@ -219,9 +228,37 @@ TEST(TextCodec, DecodeEncodeAndLowerCase) {
     EXPECT_EQ(EncodeText(L"caf\u00E9", TextEncoding::Utf8), "caf\xC3\xA9");
     EXPECT_EQ(DecodeText("\xC9", TextEncoding::Ansi), L"\u00C9");
     EXPECT_EQ(EncodeText(L"D:\\\u00C9\\", TextEncoding::Ansi), "D:\\\xC9\\");
+    EXPECT_EQ(EncodeText(L"", TextEncoding::Ansi), "");
     std::wstring text = L"D:\\MUSIC\\\u00C9T\u00C9.MP3";
     LowerCaseInPlace(text);
     EXPECT_EQ(text, L"d:\\music\\\u00E9t\u00E9.mp3");
+}
+
+TEST(TextCodec, NothingIsEncodedLossily) {
+    // Characters Windows-1252 lacks: no '?' and no best-fit look-alike ("L" for "\u0141").
+    EXPECT_EQ(EncodeText(L"C:\\\u0141\u00F3d\u017A\u65E5\u672C\\", TextEncoding::Ansi), std::nullopt);
+    EXPECT_EQ(EncodeText(L"\u0141", TextEncoding::Ansi), std::nullopt);
+    EXPECT_EQ(EncodeText(L"\u20AC", TextEncoding::Ansi), "\x80");
+    // A lone surrogate (an undecodable byte as DecodeText keeps it) has no UTF-8 form.
+    EXPECT_EQ(EncodeText(L"Caf\xDCE9.mp3", TextEncoding::Utf8), std::nullopt);
+    EXPECT_EQ(EncodeText(L"\xD800", TextEncoding::Utf8), std::nullopt);
+    EXPECT_EQ(EncodeText(L"\u65E5\u672C", TextEncoding::Utf8), "\xE6\x97\xA5\xE6\x9C\xAC");
+    EXPECT_EQ(ReplaceLoneSurrogates(L"Caf\xDCE9\xD800x"), L"Caf\uFFFD\uFFFDx");
+}
+
+TEST(TextCodec, UndecodableBytesStayDistinct) {
+    // Each byte that starts no UTF-8 character keeps its value; the rest decodes as usual.
+    EXPECT_EQ(DecodeText("Caf\xE9.mp3", TextEncoding::Utf8), L"Caf\xDCE9.mp3");
+    EXPECT_EQ(DecodeText("Caf\xE8.mp3", TextEncoding::Utf8), L"Caf\xDCE8.mp3");
+    EXPECT_EQ(DecodeText("\xC3\xA9\xC3", TextEncoding::Utf8), L"\u00E9\xDCC3");
+    EXPECT_EQ(DecodeText("\xC0\xAF", TextEncoding::Utf8), L"\xDCC0\xDCAF");       // overlong
+    EXPECT_EQ(DecodeText("\xED\xA0\x80", TextEncoding::Utf8), L"\xDCED\xDCA0\xDC80");  // surrogate
+    const std::wstring astral = DecodeText("\xF0\x9F\x8E\xB5", TextEncoding::Utf8);  // U+1F3B5
+    EXPECT_EQ(EncodeText(astral, TextEncoding::Utf8), "\xF0\x9F\x8E\xB5");
+    // The bytes Windows-1252 leaves undefined are characters of their own, as on Windows.
+    EXPECT_NE(DecodeText("\x81", TextEncoding::Ansi), DecodeText("\x8D", TextEncoding::Ansi));
+    EXPECT_EQ(EncodeText(DecodeText("\x81\x8D\x8F\x90\x9D", TextEncoding::Ansi), TextEncoding::Ansi),
+              "\x81\x8D\x8F\x90\x9D");
 }
 
 // Runs an operation on an in-memory playlist at D:\Lists\list.m3u.
@@ -305,6 +342,35 @@ TEST(StripDuplicates, CaseVariantsAndNonAsciiCase) {
     EXPECT_EQ(utf8.host.log, (std::vector<std::wstring>{L"Duplicate \u00E9.MP3"}));
 }
 
+TEST(StripDuplicates, UndecodableBytesCompareAsThemselves) {
+    MemoryRun run;
+    run.path = L"D:\\Lists\\list.m3u8";
+    // E9 and E8 are no UTF-8; each line differs from the others in them or in its
+    // characters, except the last, which repeats the second but for case.
+    ASSERT_EQ(run.Run(StripDuplicates, "Caf\xE9.mp3\nCaf\xE8.mp3\nCAF\xE9.MP3\n\xC3\xA9\xE9\ncaf\xE8.MP3\n"),
+              RunOutcome::Done);
+    EXPECT_EQ(run.Playlist(), "Caf\xE9.mp3\r\nCaf\xE8.mp3\r\n\xC3\xA9\xE9\r\n");
+    EXPECT_EQ(run.host.log, (std::vector<std::wstring>{L"Duplicate CAF\xDCE9.MP3",
+                                                       L"Duplicate caf\xDCE8.MP3"}));
+}
+
+TEST(StripMissingSongs, PrefixThatCannotBeEncodedKeepsTheEntryAsRead) {
+    // A folder name Windows-1252 cannot hold: the relative entry is not rewritten with a
+    // mangled folder in front; a root-relative one whose drive can be written still is.
+    MemoryRun run;
+    run.path = L"D:\\\u0141\u00F3d\u017A\u65E5\u672C\\list.m3u";
+    run.files.files[L"D:\\\u0141\u00F3d\u017A\u65E5\u672C\\a.mp3"] = "x";
+    run.files.files[L"C:\\Music\\b.mp3"] = "x";
+    ASSERT_EQ(run.Run(StripMissingSongs, "a.mp3\r\n\\Music\\b.mp3\r\ngone.mp3\r\n"), RunOutcome::Done);
+    EXPECT_EQ(run.Playlist(), "a.mp3\r\nC:\\Music\\b.mp3\r\n");
+    EXPECT_EQ(run.host.log, (std::vector<std::wstring>{L"Missing: gone.mp3"}));
+
+    // A second run still finds the kept entry.
+    ASSERT_EQ(run.Run(StripMissingSongs, std::string(run.Playlist())), RunOutcome::Done);
+    EXPECT_EQ(run.Playlist(), "a.mp3\r\nC:\\Music\\b.mp3\r\n");
+    EXPECT_TRUE(run.host.log.empty());
+}
+
 TEST(StripMissingSongs, LineTableWithInjectedProgramFolder) {
     MemoryRun run;
     run.files.files[L"D:\\Music\\a.mp3"] = "x";
@@ -334,6 +400,31 @@ TEST(StripMissingSongs, UnreachableVolumeKeptAndLoggedOnce) {
     EXPECT_EQ(run.host.log, (std::vector<std::wstring>{L"Unreachable: Q:\\",
                                                        L"Unreachable: \\\\offline\\music\\",
                                                        L"Missing: d.mp3"}));
+}
+
+// Memory that runs out in the middle of a run (here when the first log line is added).
+class HostWithoutMemory : public RecordingHost {
+public:
+    void AppendLog(const std::wstring&) override { throw std::bad_alloc(); }
+};
+
+TEST(Operations, RunOutOfMemoryFailsAndLeavesThePlaylist) {
+    for (auto operation : {StripMissingSongs, StripDuplicates, CopyToOneFolder}) {
+        MemoryFileSystem files;
+        HostWithoutMemory host;
+        const std::wstring path = L"D:\\Lists\\list.m3u";
+        const std::string original = "a.mp3\r\nA.MP3\r\n";
+        files.files[path] = original;
+        const RunContext context{host, files, L"C:\\Program"};
+        EXPECT_EQ(operation(context, path), RunOutcome::Failed);
+        EXPECT_EQ(files.files[path], original);
+        EXPECT_EQ(files.files.count(L"D:\\Lists\\list\\list.m3u"), 0u);
+        ASSERT_EQ(host.failures.size(), 1u);
+        EXPECT_EQ(host.failures[0].doing, L"Could not process the playlist");
+        EXPECT_EQ(host.failures[0].file, path);
+        EXPECT_EQ(host.failures[0].code, 8u);  // ERROR_NOT_ENOUGH_MEMORY
+        EXPECT_FALSE(host.BusyVisible());
+    }
 }
 
 TEST(Operations, MissingPlaylistAndRefusedFile) {

@@ -17,6 +17,17 @@ inline std::string NarrowForMessages(const std::wstring& text) {
     return narrow;
 }
 
+// The bytes of an ASCII text such as a temporary folder's path: the same in every playlist
+// encoding, so tests can expect them without asking the code under test to encode them.
+inline std::string AsciiBytes(std::wstring_view text) {
+    std::string bytes;
+    for (const wchar_t c : text) {
+        if (c >= 0x80) ADD_FAILURE() << "not an ASCII path: " << NarrowForMessages(std::wstring(text));
+        bytes += static_cast<char>(c);
+    }
+    return bytes;
+}
+
 inline void WriteBytes(const std::wstring& path, std::string_view bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
