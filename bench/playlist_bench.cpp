@@ -100,6 +100,15 @@ public:
         close(in);
         return ok ? 0 : 29;
     }
+    // The same copy to a temporary name, renamed in place once whole.
+    ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override {
+        const std::wstring temporary = to + L".copying";
+        if (const ErrorCode error = CopyReplacing(from, temporary)) {
+            unlink(Narrow(temporary).c_str());
+            return error;
+        }
+        return std::rename(Narrow(temporary).c_str(), Narrow(to).c_str()) == 0 ? 0 : 5;
+    }
     ErrorCode MakeFolder(const std::wstring& path) override {
         return mkdir(Narrow(path).c_str(), 0755) == 0 ? 0 : 5;
     }

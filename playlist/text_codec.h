@@ -20,4 +20,9 @@ std::string EncodeText(std::wstring_view text, TextEncoding encoding);
 // The platform's ordinary lower-case mapping, character by character (length unchanged).
 void LowerCaseInPlace(std::wstring& text);
 
+// A file name (or path) folded the way the file system compares names: every UTF-16 unit
+// through the system's upper-case table, as CompareStringOrdinal with ignore case does. Two
+// names in one folder name one file exactly when their keys are equal; usable as a hash key.
+std::wstring FileNameKey(std::wstring_view name);
+
 }  // namespace tallowmere::playlist

@@ -39,9 +39,9 @@ public:
 class CountingFileSystem : public shell::WinFileSystem {
 public:
     std::vector<std::wstring> copiedTo;
-    ErrorCode CopyReplacing(const std::wstring& from, const std::wstring& to) override {
+    ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override {
         copiedTo.push_back(to);
-        return WinFileSystem::CopyReplacing(from, to);
+        return WinFileSystem::CopyIntoPlace(from, to);
     }
 };
 
