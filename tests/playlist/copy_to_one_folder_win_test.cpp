@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -535,6 +536,72 @@ TEST_F(CopyToOneFolderTest, PlaylistPathWithTwoLeadingBackslashes) {
     EXPECT_EQ(NamesIn(root + L"Lists\\mix\\"), (Names{L"a.mp3", L"mix.m3u"}));
     EXPECT_EQ(ReadBytes(root + L"Lists\\mix\\mix.m3u"), "a.mp3\r\nc.mp3\r\n");
     EXPECT_EQ(files.copiedTo.back(), L"\\\\?\\" + root + L"Lists\\mix\\c.mp3");
+}
+
+// A copy folder on a small disk of its own (tests/small_disk.sh mounts one for this test);
+// the songs come from the ordinary temporary folder.
+class CopyToOneFolderFullDiskTest : public CopyToOneFolderTest {
+protected:
+    void SetUp() override {
+        if (const char* reason = std::getenv("TALLOWMERE_SMALL_DISK_UNAVAILABLE")) GTEST_SKIP() << reason;
+        const char* disk = std::getenv("TALLOWMERE_SMALL_DISK");
+        if (!disk) GTEST_SKIP() << "no small disk: run through tests/small_disk.sh";
+        small = DecodeText(disk, TextEncoding::Utf8);
+        ASSERT_TRUE(CreateDirectoryW((small + L"mix").c_str(), nullptr));
+    }
+    // Fills the small disk until no more than `left` bytes are free.
+    void FillLeaving(std::uint64_t left) {
+        ULARGE_INTEGER free{};
+        ASSERT_TRUE(GetDiskFreeSpaceExW(small.c_str(), &free, nullptr, nullptr));
+        const std::uint64_t fill = free.QuadPart > left ? free.QuadPart - left : 0;
+        HANDLE file = CreateFileW((small + L"filler" + std::to_wstring(++fillers)).c_str(), GENERIC_WRITE, 0,
+                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        const std::string block(64 * 1024, 'f');
+        for (std::uint64_t done = 0; done < fill;) {
+            DWORD written = 0;
+            const DWORD piece = static_cast<DWORD>(std::min<std::uint64_t>(block.size(), fill - done));
+            if (!WriteFile(file, block.data(), piece, &written, nullptr) || written == 0) break;
+            done += written;
+        }
+        CloseHandle(file);
+    }
+    std::wstring small;
+    int fillers = 0;
+};
+
+TEST_F(CopyToOneFolderFullDiskTest, CopiesThatDoNotFitLeaveNoPartialFile) {
+    Put(L"Music\\small.mp3", "small song");
+    Put(L"Music\\big.mp3", std::string(600 * 1024, 'b'));
+    Put(L"Music\\bigger.mp3", std::string(700 * 1024, 'B'));
+    const std::string songs = Ansi(root) + "Music\\small.mp3\r\n" + Ansi(root) + "Music\\big.mp3\r\n" +
+                              Ansi(root) + "Music\\bigger.mp3\r\n";
+    WriteBytes(small + L"mix.m3u", songs);
+    WriteBytes(small + L"mix\\big.mp3", "big.mp3 of an earlier run");
+    FillLeaving(300 * 1024);
+
+    // The small song fits; the big ones do not, and the earlier copy of one of them stays.
+    ASSERT_EQ(Run(small + L"mix.m3u"), RunOutcome::Done);
+    EXPECT_EQ(host.log, (std::vector<std::wstring>{L"Couldn't Copy big.mp3", L"Couldn't Copy bigger.mp3"}));
+    EXPECT_EQ(NamesIn(small + L"mix\\"), (Names{L"big.mp3", L"mix.m3u", L"small.mp3"}));
+    EXPECT_EQ(ReadBytes(small + L"mix\\big.mp3"), "big.mp3 of an earlier run");
+    EXPECT_EQ(ReadBytes(small + L"mix\\small.mp3"), "small song");
+    EXPECT_EQ(ReadBytes(small + L"mix\\mix.m3u"), "small.mp3\r\nbig.mp3\r\nbigger.mp3\r\n");
+
+    // A full disk: no copy fits, nor the new playlist; everything of the earlier run stays.
+    FillLeaving(0);
+    FillLeaving(0);  // what a file's first block may still have taken
+    Put(L"Music\\small.mp3", "small song, second take");
+    EXPECT_EQ(Run(small + L"mix.m3u"), RunOutcome::Failed);
+    EXPECT_EQ(host.log, (std::vector<std::wstring>{L"Couldn't Copy small.mp3", L"Couldn't Copy big.mp3",
+                                                   L"Couldn't Copy bigger.mp3"}));
+    ASSERT_EQ(host.failures.size(), 1u);
+    EXPECT_EQ(host.failures[0].file, small + L"mix\\mix.m3u");
+    EXPECT_EQ(NamesIn(small + L"mix\\"), (Names{L"big.mp3", L"mix.m3u", L"small.mp3"}));
+    EXPECT_EQ(ReadBytes(small + L"mix\\small.mp3"), "small song");
+    EXPECT_EQ(ReadBytes(small + L"mix\\big.mp3"), "big.mp3 of an earlier run");
+    EXPECT_EQ(ReadBytes(small + L"mix\\mix.m3u"), "small.mp3\r\nbig.mp3\r\nbigger.mp3\r\n");
+    EXPECT_EQ(ReadBytes(small + L"mix.m3u"), songs);
 }
 
 }  // namespace
