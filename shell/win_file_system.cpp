@@ -142,7 +142,11 @@ ErrorCode WinFileSystem::CopyIntoPlace(const std::wstring& from, const std::wstr
     if (const ErrorCode error = CreateCopyTemporaryIn(FolderOf(to), temporaryPath)) return error;
     // The temporary file is this run's own, made just now: copying over it replaces nothing else.
     ErrorCode error = CopyFileReplacing(from, temporaryPath);
-    if (!error) error = MoveIntoPlace(temporaryPath, to);
+    // Renamed without MOVEFILE_WRITE_THROUGH: the name changes in the volume's own order, and
+    // waiting for the disk on every song costs several times the copy itself.
+    if (!error && !MoveFileExW(temporaryPath.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        error = GetLastError();
+    }
     if (error) {
         SetFileAttributesW(temporaryPath.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only source's copy
         DeleteFileW(temporaryPath.c_str());
