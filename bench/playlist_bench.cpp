@@ -101,6 +101,15 @@ public:
         close(in);
         return ok ? 0 : 29;
     }
+    // The same copy to a temporary name, renamed in place once whole.
+    ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override {
+        const std::wstring temporary = to + L".copying";
+        if (const ErrorCode error = CopyReplacing(from, temporary)) {
+            unlink(Narrow(temporary).c_str());
+            return error;
+        }
+        return std::rename(Narrow(temporary).c_str(), Narrow(to).c_str()) == 0 ? 0 : 5;
+    }
     ErrorCode MakeFolder(const std::wstring& path) override {
         return mkdir(Narrow(path).c_str(), 0755) == 0 ? 0 : 5;
     }
@@ -259,7 +268,7 @@ std::vector<Shape> MemoryShapes(std::size_t size) {
     shapes.push_back({"3-byte lines, all different", L"distinct.m3u", distinct});
     std::string repeats;
     for (std::size_t i = 0; repeats.size() < size; ++i) {
-        repeats += "s" + std::to_string(10000 + i % 1000) + ".mp3\r\n";
+        repeats.append("s").append(std::to_string(10000 + i % 1000)).append(".mp3\r\n");
     }
     shapes.push_back({"9-byte lines, many repeats", L"repeats.m3u", repeats});
     shapes.push_back({"one huge line", L"huge.m3u", std::string(size, 'x')});

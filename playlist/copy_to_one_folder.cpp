@@ -2,16 +2,24 @@
 // after the playlist, and writes there a new playlist that names each song by its file name.
 //
 // Design: the playlist is read whole before the first copy, so every entry is resolved and
-// given its name in the copy folder up front. Names are unique within a run, ignoring case:
-//  - the same song (same resolved path, ignoring case) listed twice is copied once and named
-//    twice;
-//  - a song that already lies in the copy folder under its own name keeps that name, so no
-//    other song of that name is copied over it;
-//  - any other song whose name is taken becomes "name (2).ext", "name (3).ext"...;
+// its song known up front. Whether two paths are one file is asked of the file system (the
+// file's identity), never read from their spelling; names in the copy folder are compared
+// the way the file system compares them (FileNameKey).
+//  - the same song (same file, however its path is spelled) listed twice is copied once and
+//    named twice;
+//  - a song that already lies in the copy folder under its own name keeps that name and is
+//    not copied over itself;
+//  - a name in the copy folder held by one of the playlist's songs, or by a copy made in this
+//    run, is never written over: the song that wants it becomes "name (2).ext", "name (3).ext"...;
 //  - the new playlist's own name is taken from the start, so no song is copied over it.
-// Only plain Windows file names are written (no separators, ":" streams, "..", device names),
-// so nothing lands outside the copy folder; other names are logged as failed copies and still
-// listed. The selected playlist itself is only read.
+// Each song is copied to a temporary file in the copy folder and renamed into place when
+// whole, so a failed copy leaves neither a partial file nor a damaged earlier copy. Only plain
+// Windows file names are written (no separators, ":" streams, "..", device names), and the copy
+// folder's own name must be one, so nothing lands outside the copy folder and the copy folder
+// lies directly inside the playlist's folder; other names are logged as failed copies and still
+// listed. Device namespace paths (\\.\pipe\x, \\?\GLOBALROOT\...) are never opened. The selected
+// playlist itself is only read.
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -27,16 +35,13 @@ namespace {
 constexpr wchar_t kFinalCaption[] = L"Copy songs in a Winamp PL to a seperate directory";
 // The copy folder is the playlist's path less this many characters (its ".m3u").
 constexpr std::size_t kCutLength = 4;
+constexpr ErrorCode kFileExists = 80;  // ERROR_FILE_EXISTS
 
-std::wstring ShortNameMessage(const std::wstring& playlistName) {
+std::wstring NoCopyFolderMessage(const std::wstring& playlistName) {
     return L"No copy folder can be made for the playlist name \"" + playlistName +
-           L"\": the folder is named after the playlist without its last 4 characters, so "
-           L"the name needs more than 4 characters. Nothing was copied.";
-}
-
-std::wstring Lowered(std::wstring text) {
-    LowerCaseInPlace(text);
-    return text;
+           L"\": the folder is named after the playlist without its last 4 characters, and what "
+           L"is left must be a plain folder name (not empty, \".\" or \"..\", no device name "
+           L"such as CON or COM1, none of \\ / : * ? \" < > |). Nothing was copied.";
 }
 
 wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
@@ -58,7 +63,7 @@ bool IsDeviceName(std::wstring_view name) {
            digit == L'\u00B3';
 }
 
-// A name that, put after the copy folder, names a file in that folder and nothing else.
+// A name that, put after a folder, names a file or folder in that folder and nothing else.
 bool IsPlainFileName(std::wstring_view name) {
     if (name.empty() || name.back() == L'.' || name.back() == L' ') return false;  // ".", ".." too
     for (const wchar_t c : name) {
@@ -67,6 +72,55 @@ bool IsPlainFileName(std::wstring_view name) {
         }
     }
     return !IsDeviceName(name);
+}
+
+// The copy folder's name: the playlist's file name without its last 4 characters, less the
+// dots and blanks at its end that Windows would drop anyway ("mix.m3u8" gives "mix"). None when
+// that is no plain folder name: with 4 characters or fewer the cut would reach into the
+// playlist's folder or name the playlist itself, "..m3u" would leave "." (the playlist's own
+// folder) and "...m3u" ".." (its parent). So the copy folder always lies directly inside the
+// playlist's folder.
+std::optional<std::wstring> CopyFolderName(std::wstring_view playlistName) {
+    if (playlistName.size() <= kCutLength) return std::nullopt;
+    std::wstring_view name = playlistName.substr(0, playlistName.size() - kCutLength);
+    while (name.ends_with(L'.') || name.ends_with(L' ')) name.remove_suffix(1);
+    if (!IsPlainFileName(name)) return std::nullopt;
+    return std::wstring(name);
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+bool StartsWithIgnoringAsciiCase(std::wstring_view text, std::wstring_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (AsciiLower(text[i]) != AsciiLower(prefix[i])) return false;
+    }
+    return true;
+}
+
+// A path into the device namespace rather than to a file: opening one can reach a pipe, a port
+// or a raw volume and wait there for good. Windows takes two separators, "." or "?", and a
+// separator (or the end) as a device path; of those, only "\\?\X:\..." and "\\?\UNC\..." spelt
+// with backslashes name ordinary files. A share named "pipe" or "mailslot" reaches another
+// machine's pipes and mailslots.
+bool IsDeviceNamespacePath(std::wstring_view path) {
+    if (path.size() >= 3 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
+        (path[2] == L'.' || path[2] == L'?') && (path.size() == 3 || IsSeparator(path[3]))) {
+        if (!path.starts_with(L"\\\\?\\")) return true;
+        const std::wstring_view rest = path.substr(4);
+        const bool drivePath = rest.size() >= 3 && ((rest[0] >= L'a' && rest[0] <= L'z') ||
+                                                    (rest[0] >= L'A' && rest[0] <= L'Z')) &&
+                               rest[1] == L':' && rest[2] == L'\\';
+        return !drivePath && !StartsWithIgnoringAsciiCase(rest, L"UNC\\");
+    }
+    if (FormOf(path) != EntryForm::Network) return false;
+    const std::size_t shareStart = path.find_first_of(L"\\/", 2);
+    if (shareStart == std::wstring_view::npos) return false;
+    std::wstring_view share = path.substr(shareStart + 1);
+    share = share.substr(0, share.find_first_of(L"\\/"));
+    return share.size() == std::wstring_view(L"mailslot").size()
+               ? StartsWithIgnoringAsciiCase(share, L"mailslot")
+               : share.size() == 4 && StartsWithIgnoringAsciiCase(share, L"pipe");
 }
 
 // The bytes of an entry that spell its file name, so the new playlist holds them as the
@@ -100,16 +154,29 @@ Text Numbered(const Text& name, unsigned k) {
     return name.substr(0, cut) + number + name.substr(cut);
 }
 
+struct IdentityHash {
+    std::size_t operator()(const FileIdentity& id) const {
+        std::size_t h = std::hash<std::uint64_t>{}(id.indexLow);
+        h ^= std::hash<std::uint64_t>{}(id.indexHigh) + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+        h ^= std::hash<std::uint64_t>{}(id.volume) + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+        return h;
+    }
+};
+using IdentitySet = std::unordered_set<FileIdentity, IdentityHash>;
+
 enum class CopyState { Pending, Copied, Failed };
 
-// A song of the playlist: one per resolved path, however often it is listed.
+// A song of the playlist: one per file, however often and however spelt it is listed.
 struct Song {
-    std::wstring source;        // the resolved path
-    std::wstring name;          // its file name, as GetFileName gives it
-    std::string nameBytes;      // the same in the playlist's bytes
-    bool plain = false;         // the name can be written in the copy folder
-    std::wstring copyName;      // its name there (plain songs only)
-    std::string copyNameBytes;  // the same in the playlist's encoding
+    std::wstring source;                  // the resolved path (the first spelling met)
+    std::wstring name;                    // its file name, as GetFileName gives it
+    std::string nameBytes;                // the same in the playlist's bytes
+    bool plain = false;                   // the name can be written in the copy folder
+    bool device = false;                  // a device namespace path: never opened
+    std::optional<FileIdentity> identity;  // none when it cannot be opened to ask
+    bool named = false;                   // copyName chosen
+    std::wstring copyName;                // its name there (plain songs only)
+    std::string copyNameBytes;            // the same in the playlist's encoding
     CopyState state = CopyState::Pending;
 };
 
@@ -119,12 +186,16 @@ struct PlannedLine {
     std::size_t song = 0;
 };
 
-class CopyPlan {
+class CopyRun {
 public:
-    CopyPlan(const PlaylistText& playlist, const std::wstring& playlistPath, std::wstring copyFolder)
-        : copyFolder_(std::move(copyFolder)) {
+    CopyRun(FileSystem& files, const PlaylistText& playlist, const std::wstring& playlistPath,
+            std::wstring copyFolder)
+        : files_(files), copyFolder_(std::move(copyFolder)) {
         const std::wstring playlistFolder = PlaylistFolder(playlistPath);
-        std::unordered_map<std::wstring, std::size_t> songBySource;  // lower-cased source
+        // Songs by the folded text of their path, and by identity: a text met again costs no
+        // second look at the disk.
+        std::unordered_map<std::wstring, std::size_t> songByText;
+        std::unordered_map<FileIdentity, std::size_t, IdentityHash> songByIdentity;
         LineReader reader(playlist.Body());
         std::string_view line;
         while (reader.Next(line)) {
@@ -139,60 +210,105 @@ public:
             }
             // The selected playlist's path is the drive source of root-relative entries.
             std::wstring source = ResolveEntry(playlist.Decode(line), playlistFolder, playlistPath);
-            const auto [known, added] = songBySource.try_emplace(Lowered(source), songs_.size());
-            if (added) {
+            const auto [byText, newText] = songByText.try_emplace(FileNameKey(source), songs_.size());
+            if (newText) {
                 Song song;
                 song.name = GetFileName(source);
-                song.nameBytes = FileNameBytes(line, song.name, playlist);
                 song.plain = IsPlainFileName(song.name);
-                song.source = std::move(source);
-                songs_.push_back(std::move(song));
+                song.device = IsDeviceNamespacePath(source);
+                // A song that cannot be copied is never opened, not even to ask who it is.
+                if (song.plain && !song.device) song.identity = files_.IdentityOf(source);
+                const auto known = song.identity ? songByIdentity.find(*song.identity) : songByIdentity.end();
+                if (known != songByIdentity.end()) {
+                    byText->second = known->second;
+                } else {
+                    song.nameBytes = FileNameBytes(line, song.name, playlist);
+                    song.source = std::move(source);
+                    if (song.identity) {
+                        songByIdentity.emplace(*song.identity, songs_.size());
+                        protected_.insert(*song.identity);
+                    }
+                    songs_.push_back(std::move(song));
+                }
             }
-            lines_.push_back({{}, known->second});
+            lines_.push_back({{}, byText->second});
         }
-        NameCopies(GetFileName(playlistPath));
+        if (const std::optional<FileIdentity> self = files_.IdentityOf(playlistPath)) protected_.insert(*self);
+        taken_.insert(FileNameKey(GetFileName(playlistPath)));
+    }
+
+    // Songs that already lie in the copy folder under their own names keep them; asked once
+    // the copy folder exists.
+    void KeepSongsAlreadyThere() {
+        for (Song& song : songs_) {
+            if (!song.identity) continue;
+            if (files_.IdentityOf(copyFolder_ + song.name) == song.identity &&
+                taken_.insert(FileNameKey(song.name)).second) {
+                song.named = true;
+                song.copyName = song.name;
+                song.copyNameBytes = song.nameBytes;
+                song.state = CopyState::Failed;  // not copied over itself: reported as a failed copy
+            }
+        }
     }
 
     const std::vector<PlannedLine>& Lines() const { return lines_; }
     Song& SongAt(std::size_t index) { return songs_[index]; }
     const std::wstring& CopyFolder() const { return copyFolder_; }
 
-private:
-    void NameCopies(const std::wstring& newPlaylistName) {
-        std::unordered_set<std::wstring> taken{Lowered(newPlaylistName)};
-        // Songs already in the copy folder under their own names keep them.
-        for (Song& song : songs_) {
-            if (!song.plain) continue;
-            const std::wstring lowered = Lowered(song.name);
-            if (Lowered(copyFolder_ + song.name) == Lowered(song.source) && taken.insert(lowered).second) {
-                song.copyName = song.name;
-                song.copyNameBytes = song.nameBytes;
-            }
+    // Copies a song into the copy folder, the first time it is met.
+    void Copy(Song& song) {
+        if (song.state != CopyState::Pending) return;
+        if (!song.plain || song.device) {
+            song.state = CopyState::Failed;
+            return;
         }
-        for (Song& song : songs_) {
-            if (!song.plain || !song.copyName.empty()) continue;
-            song.copyName = song.name;
-            song.copyNameBytes = song.nameBytes;
-            for (unsigned k = 2; !taken.insert(Lowered(song.copyName)).second; ++k) {
-                song.copyName = Numbered(song.name, k);
-                song.copyNameBytes = Numbered(song.nameBytes, k);
+        if (!song.named) ChooseCopyName(song);
+        if (song.state != CopyState::Pending) return;
+        const std::wstring destination = copyFolder_ + song.copyName;
+        if (files_.CopyIntoPlace(song.source, destination) != 0) {
+            song.state = CopyState::Failed;
+            return;
+        }
+        song.state = CopyState::Copied;
+        if (const std::optional<FileIdentity> copy = files_.IdentityOf(destination)) protected_.insert(*copy);
+    }
+
+    // Whether the new playlist may be written at path: not over one of the songs, a copy made
+    // in this run or the selected playlist, whatever spelling leads there.
+    bool MayWriteNewPlaylist(const std::wstring& path) {
+        const std::optional<FileIdentity> there = files_.IdentityOf(path);
+        return !there || !protected_.contains(*there);
+    }
+
+private:
+    // The song's own name, or the first "name (k).ext" that neither this run has given out nor
+    // a song of the playlist or a copy of this run holds on disk.
+    void ChooseCopyName(Song& song) {
+        song.named = true;
+        song.copyName = song.name;
+        song.copyNameBytes = song.nameBytes;
+        for (unsigned k = 2;; ++k) {
+            if (taken_.insert(FileNameKey(song.copyName)).second) {
+                const std::optional<FileIdentity> there = files_.IdentityOf(copyFolder_ + song.copyName);
+                if (there && there == song.identity) {
+                    song.state = CopyState::Failed;  // already its copy, under another spelling
+                    return;
+                }
+                if (!there || !protected_.contains(*there)) return;
             }
+            song.copyName = Numbered(song.name, k);
+            song.copyNameBytes = Numbered(song.nameBytes, k);
         }
     }
 
+    FileSystem& files_;
     std::wstring copyFolder_;
     std::vector<Song> songs_;
     std::vector<PlannedLine> lines_;
+    std::unordered_set<std::wstring> taken_;  // FileNameKey of every name given out
+    IdentitySet protected_;                   // files no copy may replace
 };
-
-// Copies one song into the copy folder; no when it could not be copied. A song whose path is
-// already its copy's path (in any letter case) is not copied over itself.
-bool CopySong(FileSystem& files, const Song& song, const std::wstring& copyFolder) {
-    if (!song.plain) return false;
-    const std::wstring destination = copyFolder + song.copyName;
-    if (Lowered(destination) == Lowered(song.source)) return false;
-    return DoFileCopy(files, song.source, destination);
-}
 
 RunOutcome CopyToOneFolderUnguarded(const RunContext& context, const std::wstring& playlistPath) {
     OperationHost& host = context.host;
@@ -200,34 +316,31 @@ RunOutcome CopyToOneFolderUnguarded(const RunContext& context, const std::wstrin
     const std::optional<PlaylistText> playlist = OpenPlaylist(context, playlistPath, outcome);
     if (!playlist) return outcome;
     const std::wstring playlistName = GetFileName(playlistPath);
-    if (playlistName.size() <= kCutLength) {
-        // The cut would reach into the playlist's folder, or name the playlist itself.
-        host.ShowMessage(ShortNameMessage(playlistName));
+    const std::optional<std::wstring> copyFolderName = CopyFolderName(playlistName);
+    if (!copyFolderName) {
+        host.ShowMessage(NoCopyFolderMessage(playlistName));
         return RunOutcome::Refused;
     }
 
     host.ClearLog();
-    CopyPlan plan(*playlist, playlistPath,
-                  playlistPath.substr(0, playlistPath.size() - kCutLength) + L"\\");
-    CreatePathTree(context.files, plan.CopyFolder());
+    CopyRun run(context.files, *playlist, playlistPath, PlaylistFolder(playlistPath) + *copyFolderName + L"\\");
+    CreatePathTree(context.files, run.CopyFolder());
+    run.KeepSongsAlreadyThere();
 
     PlaylistWriter newPlaylist(playlist->Bom());
     // The planned lines are the playlist's lines less the empty ones: counted already.
-    EventPacer pacer(host, plan.Lines().size());
-    for (const PlannedLine& line : plan.Lines()) {
+    EventPacer pacer(host, run.Lines().size());
+    for (const PlannedLine& line : run.Lines()) {
         if (!line.tag.empty()) {
             newPlaylist.Add(line.tag);
             pacer.Tick();
             if (pacer.Cancelled()) return RunOutcome::Cancelled;
             continue;
         }
-        Song& song = plan.SongAt(line.song);
-        newPlaylist.Add(song.plain ? song.copyNameBytes : song.nameBytes);
+        Song& song = run.SongAt(line.song);
         host.SetCaption(L"Copying " + song.name);
-        if (song.state == CopyState::Pending) {
-            song.state = CopySong(context.files, song, plan.CopyFolder()) ? CopyState::Copied
-                                                                           : CopyState::Failed;
-        }
+        run.Copy(song);
+        newPlaylist.Add(song.named ? song.copyNameBytes : song.nameBytes);
         if (song.state == CopyState::Failed) host.AppendLog(L"Couldn't Copy " + song.name);
         pacer.TickAfterSlowStep();
         if (pacer.Cancelled()) return RunOutcome::Cancelled;
@@ -235,8 +348,10 @@ RunOutcome CopyToOneFolderUnguarded(const RunContext& context, const std::wstrin
     pacer.Finish();
     if (host.Cancelled()) return RunOutcome::Cancelled;
 
-    const std::wstring newPlaylistPath = plan.CopyFolder() + playlistName;
-    const ErrorCode written = context.files.ReplaceWholeFile(newPlaylistPath, newPlaylist.Finish());
+    const std::wstring newPlaylistPath = run.CopyFolder() + playlistName;
+    const ErrorCode written = run.MayWriteNewPlaylist(newPlaylistPath)
+                                  ? context.files.ReplaceWholeFile(newPlaylistPath, newPlaylist.Finish())
+                                  : kFileExists;
     host.SetCaption(kFinalCaption);
     if (written != 0) {
         host.ReportFailure({L"Could not write the new playlist", newPlaylistPath, written});

@@ -56,6 +56,11 @@ public:
     // Copies a file, replacing an existing destination.
     virtual ErrorCode CopyReplacing(const std::wstring& from, const std::wstring& to) = 0;
 
+    // Copies a file to a new temporary file in to's folder and, once the copy is whole, renames
+    // it in place of to (replacing a file there). On failure to is exactly what it was and no
+    // temporary file is left behind.
+    virtual ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) = 0;
+
     // Makes one folder; fails when it exists or cannot be made.
     virtual ErrorCode MakeFolder(const std::wstring& path) = 0;
 

@@ -35,4 +35,9 @@ void AppendDecodedUtf8(std::wstring& text, std::string_view bytes);
 // The escape of one undecodable byte.
 inline wchar_t EscapedByte(unsigned char byte) { return static_cast<wchar_t>(0xDC00 + byte); }
 
+// A file name (or path) folded the way the file system compares names: every UTF-16 unit
+// through the system's upper-case table, as CompareStringOrdinal with ignore case does. Two
+// names in one folder name one file exactly when their keys are equal; usable as a hash key.
+std::wstring FileNameKey(std::wstring_view name);
+
 }  // namespace tallowmere::playlist

@@ -86,4 +86,15 @@ void LowerCaseInPlace(std::wstring& text) {
     }
 }
 
+std::wstring FileNameKey(std::wstring_view name) {
+    // Stands in for the file system's upper-case table with the locale's simple mapping.
+    static const locale_t caseLocale = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+    std::wstring key(name);
+    for (wchar_t& c : key) {
+        c = caseLocale ? static_cast<wchar_t>(towupper_l(static_cast<wint_t>(c), caseLocale))
+                       : static_cast<wchar_t>(towupper(static_cast<wint_t>(c)));
+    }
+    return key;
+}
+
 }  // namespace tallowmere::playlist

@@ -114,4 +114,18 @@ void LowerCaseInPlace(std::wstring& text) {
     }
 }
 
+std::wstring FileNameKey(std::wstring_view name) {
+    // Without LCMAP_LINGUISTIC_CASING the upper-case mapping is the file system's table, the
+    // one CompareStringOrdinal(..., TRUE) and NTFS names use; it maps unit for unit.
+    std::wstring key(name);
+    std::size_t done = 0;
+    while (done < key.size()) {
+        const int piece = static_cast<int>(std::min<std::size_t>(key.size() - done, 1u << 30));
+        LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, name.data() + done, piece,
+                      key.data() + done, piece, nullptr, nullptr, 0);
+        done += static_cast<std::size_t>(piece);
+    }
+    return key;
+}
+
 }  // namespace tallowmere::playlist

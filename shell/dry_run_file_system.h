@@ -18,6 +18,9 @@ public:
         playlist::ErrorCode error = 0;
         return real_.FileLength(from, &error) ? 0 : (error ? error : kFileNotFound);
     }
+    playlist::ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override {
+        return CopyReplacing(from, to);
+    }
     playlist::ErrorCode MakeFolder(const std::wstring&) override { return 0; }
     playlist::ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes,
                                       playlist::FileStamp* stamp = nullptr) override {

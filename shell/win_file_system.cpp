@@ -62,6 +62,27 @@ ErrorCode CreateTemporaryBeside(const std::wstring& path, std::wstring& temporar
     }
 }
 
+// Creates a new, empty file in folder under a name of its own that no other file has, for a
+// copy on its way in. The name does not grow with the copy's name, so a long song name that
+// fits its folder still gets a temporary name that fits.
+ErrorCode CreateCopyTemporaryIn(const std::wstring& folder, std::wstring& temporaryPath) {
+    LARGE_INTEGER counter{};
+    QueryPerformanceCounter(&counter);
+    for (unsigned attempt = 0;; ++attempt) {
+        wchar_t name[64];
+        std::swprintf(name, std::size(name), L"~copying-%lx-%llx-%u.tmp", GetCurrentProcessId(),
+                      static_cast<unsigned long long>(counter.QuadPart), attempt);
+        temporaryPath = folder + name;
+        const UniqueHandle handle(CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (handle.valid()) return ERROR_SUCCESS;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 100) {
+            return error;
+        }
+    }
+}
+
 ErrorCode MoveIntoPlace(const std::wstring& temporaryPath, const std::wstring& path) {
     if (MoveFileExW(LongPathForm(temporaryPath).c_str(), LongPathForm(path).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -110,6 +131,24 @@ std::optional<std::uint64_t> WinFileSystem::FileLength(const std::wstring& path,
 
 ErrorCode WinFileSystem::CopyReplacing(const std::wstring& from, const std::wstring& to) {
     return CopyFileReplacing(from, to);
+}
+
+ErrorCode WinFileSystem::CopyIntoPlace(const std::wstring& from, const std::wstring& to) {
+    const NoCriticalErrorBoxes quiet;
+    std::wstring temporaryPath;
+    if (const ErrorCode error = CreateCopyTemporaryIn(FolderOf(to), temporaryPath)) return error;
+    // The temporary file is this run's own, made just now: copying over it replaces nothing else.
+    ErrorCode error = CopyFileReplacing(from, temporaryPath);
+    // Renamed without MOVEFILE_WRITE_THROUGH: the name changes in the volume's own order, and
+    // waiting for the disk on every song costs several times the copy itself.
+    if (!error && !MoveFileExW(temporaryPath.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        error = GetLastError();
+    }
+    if (error) {
+        SetFileAttributesW(temporaryPath.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only source's copy
+        DeleteFileW(temporaryPath.c_str());
+    }
+    return error;
 }
 
 ErrorCode WinFileSystem::MakeFolder(const std::wstring& path) { return MakeOneFolder(path); }

@@ -11,6 +11,8 @@ public:
     std::optional<std::uint64_t> FileLength(const std::wstring& path,
                                             playlist::ErrorCode* error = nullptr) override;
     playlist::ErrorCode CopyReplacing(const std::wstring& from, const std::wstring& to) override;
+    // The copy is flushed before it is renamed, so the name never shows a partial file.
+    playlist::ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override;
     playlist::ErrorCode MakeFolder(const std::wstring& path) override;
     // Shares reading and writing with other handles; a handle that shares neither makes it
     // fail with ERROR_SHARING_VIOLATION.

@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "playlist/operations.h"
+#include "playlist/paths.h"
 #include "playlist/run.h"
 #include "shell/win_file_system.h"
 #include "tests/playlist/real_files_win.h"
@@ -28,6 +31,12 @@ std::string Ansi(const std::wstring& text) { return testing::AsciiBytes(text); }
 
 using Names = std::set<std::wstring>;
 
+// "name (2).ext": the name a second song of that name gets.
+std::wstring Numbered(const std::wstring& name) {
+    const std::size_t dot = name.rfind(L'.');
+    return name.substr(0, dot) + L" (2)" + name.substr(dot);
+}
+
 // Records the captions too.
 class CaptionHost : public testing::RecordingHost {
 public:
@@ -39,9 +48,9 @@ public:
 class CountingFileSystem : public shell::WinFileSystem {
 public:
     std::vector<std::wstring> copiedTo;
-    ErrorCode CopyReplacing(const std::wstring& from, const std::wstring& to) override {
+    ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override {
         copiedTo.push_back(to);
-        return WinFileSystem::CopyReplacing(from, to);
+        return WinFileSystem::CopyIntoPlace(from, to);
     }
 };
 
@@ -295,6 +304,207 @@ TEST_F(CopyToOneFolderTest, RunsThatChangeNothing) {
     EXPECT_TRUE(host.failures.empty());
 }
 
+TEST_F(CopyToOneFolderTest, CopyFolderThatIsNoFolderOfItsOwnIsRefused) {
+    // "..m3u" would make the playlist's own folder the copy folder (and write the new playlist
+    // over the playlist), "...m3u" its parent.
+    Put(L"a.mp3", "unrelated a in the parent");
+    Put(L"Lists\\Music\\a.mp3", "song a");
+    Put(L"Lists\\a.mp3", "unrelated a beside the playlists");
+    const Names parentBefore = NamesIn(root);
+    for (const std::wstring name : {L"..m3u", L"...m3u", L". .m3u"}) {
+        SCOPED_TRACE(testing::NarrowForMessages(name));
+        const std::wstring playlist = root + L"Lists\\" + name;
+        WriteBytes(playlist, "Music\\a.mp3\r\n");
+        const Names listsBefore = NamesIn(root + L"Lists\\");
+        EXPECT_EQ(Run(playlist), RunOutcome::Refused);
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_TRUE(host.messages[0].starts_with(L"No copy folder can be made for the playlist name \"" + name + L"\""));
+        EXPECT_EQ(host.log, std::vector<std::wstring>{L"earlier"});
+        EXPECT_TRUE(files.copiedTo.empty());
+        EXPECT_EQ(NamesIn(root), parentBefore);
+        EXPECT_EQ(NamesIn(root + L"Lists\\"), listsBefore);
+        EXPECT_EQ(ReadBytes(root + L"a.mp3"), "unrelated a in the parent");
+        EXPECT_EQ(ReadBytes(root + L"Lists\\a.mp3"), "unrelated a beside the playlists");
+        EXPECT_EQ(ReadBytes(playlist), "Music\\a.mp3\r\n");
+        DeleteFileW(playlist.c_str());
+    }
+
+    // Dots and blanks at the end of what is left are dropped, as Windows drops them: the copy
+    // folder of "mix..m3u" and of "list.m3u8" is a plain folder inside the playlist's.
+    WriteBytes(root + L"Lists\\mix..m3u", "Music\\a.mp3\r\n");
+    ASSERT_EQ(Run(root + L"Lists\\mix..m3u"), RunOutcome::Done);
+    EXPECT_EQ(NamesIn(root + L"Lists\\mix\\"), (Names{L"a.mp3", L"mix..m3u"}));
+    EXPECT_EQ(ReadBytes(root + L"Lists\\mix\\a.mp3"), "song a");
+    EXPECT_EQ(ReadBytes(root + L"a.mp3"), "unrelated a in the parent");
+}
+
+TEST_F(CopyToOneFolderTest, SongsInTheCopyFolderSpeltAnotherWaySurvive) {
+    // Every song of the copy folder is listed after a song of the same name from elsewhere,
+    // under another spelling of its path; none may be written over.
+    const std::pair<std::wstring, std::wstring> spellings[] = {
+        {L"a.mp3", L"mix\\.\\a.mp3"},
+        {L"b.mp3", L"Sub\\..\\mix\\b.mp3"},
+        {L"c.mp3", L"MIX\\c.mp3"},
+        {L"d.mp3", L"\\\\?\\" + root + L"mix\\d.mp3"},
+        {L"e.mp3", L"..\\" + GetFileName(root.substr(0, root.size() - 1)) + L"\\mix\\e.mp3"},
+    };
+    std::string content;
+    for (const auto& [name, spelling] : spellings) {
+        Put(L"Other\\" + name, "other " + Ansi(name));
+        Put(L"mix\\" + name, "mix " + Ansi(name));
+        content += "Other\\" + Ansi(name) + "\r\n" + Ansi(spelling) + "\r\n";
+    }
+    // A song listed by its short (8.3) name, where the system makes one.
+    Put(L"Other\\abcdefghijkl.mp3", "other long");
+    Put(L"mix\\abcdefghijkl.mp3", "mix long");
+    wchar_t shortPath[MAX_PATH] = {};
+    GetShortPathNameW((root + L"mix\\abcdefghijkl.mp3").c_str(), shortPath, MAX_PATH);
+    const std::wstring shortName = GetFileName(shortPath);
+    content += "mix\\" + Ansi(shortName) + "\r\nOther\\abcdefghijkl.mp3\r\n";
+    // The same song twice under two spellings: copied once.
+    content += "Other\\.\\a.mp3\r\n";
+    WriteBytes(root + L"mix.m3u", content);
+
+    ASSERT_EQ(Run(root + L"mix.m3u"), RunOutcome::Done);
+    std::string expected;
+    Names expectedNames{L"mix.m3u", L"abcdefghijkl.mp3"};
+    std::vector<std::wstring> expectedLog;
+    for (const auto& [name, spelling] : spellings) {
+        const std::wstring second = Numbered(name);
+        EXPECT_EQ(ReadBytes(root + L"mix\\" + name), "mix " + Ansi(name));
+        EXPECT_EQ(ReadBytes(root + L"mix\\" + second), "other " + Ansi(name));
+        expected += Ansi(second) + "\r\n" + Ansi(name) + "\r\n";
+        expectedNames.insert({name, second});
+        expectedLog.push_back(L"Couldn't Copy " + name);
+    }
+    EXPECT_EQ(ReadBytes(root + L"mix\\abcdefghijkl.mp3"), "mix long");
+    const bool hasShortName = shortName != L"abcdefghijkl.mp3";
+    if (hasShortName) {
+        EXPECT_EQ(ReadBytes(root + L"mix\\abcdefghijkl (2).mp3"), "other long");
+        expectedNames.insert(L"abcdefghijkl (2).mp3");
+    }
+    expected += Ansi(shortName) + "\r\n" + (hasShortName ? "abcdefghijkl (2).mp3" : "abcdefghijkl.mp3") +
+                "\r\n" + "a (2).mp3\r\n";
+    expectedLog.push_back(L"Couldn't Copy " + shortName);
+    if (!hasShortName) expectedLog.push_back(L"Couldn't Copy abcdefghijkl.mp3");  // its own path, spelt otherwise
+    EXPECT_EQ(NamesIn(root + L"mix\\"), expectedNames);
+    EXPECT_EQ(ReadBytes(root + L"mix\\mix.m3u"), expected);
+    EXPECT_EQ(host.log, expectedLog);
+    EXPECT_EQ(files.copiedTo.size(), std::size(spellings) + (hasShortName ? 1 : 0));
+}
+
+TEST_F(CopyToOneFolderTest, NamesTheFileSystemTakesAsOne) {
+    // Pairs of names that the file system takes as one (first four), and two that it keeps
+    // apart although some case mappings join them (micro sign and Greek mu).
+    const std::pair<std::wstring, std::wstring> pairs[] = {
+        {L"\u00E9.mp3", L"\u00C9.mp3"}, {L"\u00FF.mp3", L"\u0178.mp3"},
+        {L"\u0430.mp3", L"\u0410.mp3"}, {L"\uFF41.mp3", L"\uFF21.mp3"},
+        {L"\u00B5.mp3", L"\u03BC.mp3"},
+    };
+    std::wstring lines = L"\uFEFF";
+    for (const auto& [first, second] : pairs) {
+        Put(L"X\\" + first, "x " + *EncodeText(first, TextEncoding::Utf8));
+        Put(L"Y\\" + second, "y " + *EncodeText(second, TextEncoding::Utf8));
+        lines += L"X\\" + first + L"\r\nY\\" + second + L"\r\n";
+    }
+    WriteBytes(root + L"mix.m3u8", *EncodeText(lines, TextEncoding::Utf8));
+    ASSERT_EQ(Run(root + L"mix.m3u8"), RunOutcome::Done);
+    EXPECT_TRUE(host.log.empty());
+    std::wstring expected = L"\uFEFF";
+    Names expectedNames{L"mix.m3u8"};
+    for (const auto& [first, second] : pairs) {
+        const bool one = CompareStringOrdinal(first.c_str(), -1, second.c_str(), -1, TRUE) == CSTR_EQUAL;
+        const std::wstring secondCopy = one ? Numbered(second) : second;
+        EXPECT_EQ(ReadBytes(root + L"mix\\" + first), "x " + *EncodeText(first, TextEncoding::Utf8));
+        EXPECT_EQ(ReadBytes(root + L"mix\\" + secondCopy), "y " + *EncodeText(second, TextEncoding::Utf8));
+        expected += first + L"\r\n" + secondCopy + L"\r\n";
+        expectedNames.insert({first, secondCopy});
+    }
+    EXPECT_EQ(NamesIn(root + L"mix\\"), expectedNames);
+    EXPECT_EQ(ReadBytes(root + L"mix\\mix.m3u8"), *EncodeText(expected, TextEncoding::Utf8));
+
+    // The key that stands for a name folds every unit through the system's own upper-case
+    // table, the one its ignore-case comparison of names uses.
+    using Upcase = WCHAR(WINAPI*)(WCHAR);
+    const auto upcase = reinterpret_cast<Upcase>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlUpcaseUnicodeChar")));
+    ASSERT_NE(upcase, nullptr);
+    int disagreements = 0;
+    for (unsigned unit = 1; unit < 0x10000; ++unit) {
+        const wchar_t c = static_cast<wchar_t>(unit);
+        const std::wstring key = FileNameKey(std::wstring(1, c));
+        if (key != std::wstring(1, upcase(c)) ||
+            CompareStringOrdinal(&c, 1, key.data(), 1, TRUE) != CSTR_EQUAL) {
+            ++disagreements;
+        }
+    }
+    EXPECT_EQ(disagreements, 0);
+}
+
+// Records every path the operation hands to the file system.
+class PathRecordingFileSystem : public shell::WinFileSystem {
+public:
+    std::vector<std::wstring> paths;
+    std::optional<std::uint64_t> FileLength(const std::wstring& path, ErrorCode* error) override {
+        paths.push_back(path);
+        return WinFileSystem::FileLength(path, error);
+    }
+    ErrorCode CopyReplacing(const std::wstring& from, const std::wstring& to) override {
+        paths.insert(paths.end(), {from, to});
+        return WinFileSystem::CopyReplacing(from, to);
+    }
+    ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override {
+        paths.insert(paths.end(), {from, to});
+        return WinFileSystem::CopyIntoPlace(from, to);
+    }
+    ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes, FileStamp* stamp) override {
+        paths.push_back(path);
+        return WinFileSystem::ReadWholeFile(path, bytes, stamp);
+    }
+    std::optional<FileIdentity> IdentityOf(const std::wstring& path, ErrorCode* error) override {
+        paths.push_back(path);
+        return WinFileSystem::IdentityOf(path, error);
+    }
+    std::optional<FileStamp> StampOf(const std::wstring& path, ErrorCode* error) override {
+        paths.push_back(path);
+        return WinFileSystem::StampOf(path, error);
+    }
+};
+
+TEST_F(CopyToOneFolderTest, DevicePathsAreNeverOpened) {
+    Put(L"a.mp3", "a");
+    const std::wstring devices[] = {
+        L"\\\\.\\pipe\\tallowmere-nobody-serves-this", L"\\\\.\\COM1", L"\\\\.\\C:\\a.mp3",
+        L"\\\\?\\GLOBALROOT\\Device\\Null", L"\\\\?\\Volume{00000000-0000-0000-0000-000000000000}\\a.mp3",
+        L"//./pipe/other.mp3", L"\\\\?\\pipe\\x.mp3", L"\\\\server\\PIPE\\song.mp3",
+        L"\\\\server\\mailslot\\slot.mp3",
+    };
+    std::string content;
+    std::vector<std::wstring> expectedLog;
+    std::string expected;
+    for (const std::wstring& device : devices) {
+        content += Ansi(device) + "\r\n";
+        expectedLog.push_back(L"Couldn't Copy " + GetFileName(device));
+        expected += Ansi(GetFileName(device)) + "\r\n";
+    }
+    // Long forms of ordinary paths are files, not devices.
+    content += "\\\\?\\" + Ansi(root) + "a.mp3\r\n";
+    expected += "a.mp3\r\n";
+    WriteBytes(root + L"mix.m3u", content);
+
+    PathRecordingFileSystem recording;
+    host = CaptionHost();
+    ASSERT_EQ(CopyToOneFolder(RunContext{host, recording, L"C:\\"}, root + L"mix.m3u"), RunOutcome::Done);
+    for (const std::wstring& path : recording.paths) {
+        for (const std::wstring& device : devices) {
+            EXPECT_NE(path, device) << testing::NarrowForMessages(path);
+        }
+    }
+    EXPECT_EQ(host.log, expectedLog);
+    EXPECT_EQ(ReadBytes(root + L"mix\\mix.m3u"), expected);
+    EXPECT_EQ(ReadBytes(root + L"mix\\a.mp3"), "a");
+}
+
 TEST_F(CopyToOneFolderTest, NewPlaylistThatCannotBeWritten) {
     // A file where the copy folder should be: no folder, no copies, no new playlist.
     Put(L"a.mp3", "a");
@@ -326,6 +536,72 @@ TEST_F(CopyToOneFolderTest, PlaylistPathWithTwoLeadingBackslashes) {
     EXPECT_EQ(NamesIn(root + L"Lists\\mix\\"), (Names{L"a.mp3", L"mix.m3u"}));
     EXPECT_EQ(ReadBytes(root + L"Lists\\mix\\mix.m3u"), "a.mp3\r\nc.mp3\r\n");
     EXPECT_EQ(files.copiedTo.back(), L"\\\\?\\" + root + L"Lists\\mix\\c.mp3");
+}
+
+// A copy folder on a small disk of its own (tests/small_disk.sh mounts one for this test);
+// the songs come from the ordinary temporary folder.
+class CopyToOneFolderFullDiskTest : public CopyToOneFolderTest {
+protected:
+    void SetUp() override {
+        if (const char* reason = std::getenv("TALLOWMERE_SMALL_DISK_UNAVAILABLE")) GTEST_SKIP() << reason;
+        const char* disk = std::getenv("TALLOWMERE_SMALL_DISK");
+        if (!disk) GTEST_SKIP() << "no small disk: run through tests/small_disk.sh";
+        small = DecodeText(disk, TextEncoding::Utf8);
+        ASSERT_TRUE(CreateDirectoryW((small + L"mix").c_str(), nullptr));
+    }
+    // Fills the small disk until no more than `left` bytes are free.
+    void FillLeaving(std::uint64_t left) {
+        ULARGE_INTEGER free{};
+        ASSERT_TRUE(GetDiskFreeSpaceExW(small.c_str(), &free, nullptr, nullptr));
+        const std::uint64_t fill = free.QuadPart > left ? free.QuadPart - left : 0;
+        HANDLE file = CreateFileW((small + L"filler" + std::to_wstring(++fillers)).c_str(), GENERIC_WRITE, 0,
+                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        const std::string block(64 * 1024, 'f');
+        for (std::uint64_t done = 0; done < fill;) {
+            DWORD written = 0;
+            const DWORD piece = static_cast<DWORD>(std::min<std::uint64_t>(block.size(), fill - done));
+            if (!WriteFile(file, block.data(), piece, &written, nullptr) || written == 0) break;
+            done += written;
+        }
+        CloseHandle(file);
+    }
+    std::wstring small;
+    int fillers = 0;
+};
+
+TEST_F(CopyToOneFolderFullDiskTest, CopiesThatDoNotFitLeaveNoPartialFile) {
+    Put(L"Music\\small.mp3", "small song");
+    Put(L"Music\\big.mp3", std::string(600 * 1024, 'b'));
+    Put(L"Music\\bigger.mp3", std::string(700 * 1024, 'B'));
+    const std::string songs = Ansi(root) + "Music\\small.mp3\r\n" + Ansi(root) + "Music\\big.mp3\r\n" +
+                              Ansi(root) + "Music\\bigger.mp3\r\n";
+    WriteBytes(small + L"mix.m3u", songs);
+    WriteBytes(small + L"mix\\big.mp3", "big.mp3 of an earlier run");
+    FillLeaving(300 * 1024);
+
+    // The small song fits; the big ones do not, and the earlier copy of one of them stays.
+    ASSERT_EQ(Run(small + L"mix.m3u"), RunOutcome::Done);
+    EXPECT_EQ(host.log, (std::vector<std::wstring>{L"Couldn't Copy big.mp3", L"Couldn't Copy bigger.mp3"}));
+    EXPECT_EQ(NamesIn(small + L"mix\\"), (Names{L"big.mp3", L"mix.m3u", L"small.mp3"}));
+    EXPECT_EQ(ReadBytes(small + L"mix\\big.mp3"), "big.mp3 of an earlier run");
+    EXPECT_EQ(ReadBytes(small + L"mix\\small.mp3"), "small song");
+    EXPECT_EQ(ReadBytes(small + L"mix\\mix.m3u"), "small.mp3\r\nbig.mp3\r\nbigger.mp3\r\n");
+
+    // A full disk: no copy fits, nor the new playlist; everything of the earlier run stays.
+    FillLeaving(0);
+    FillLeaving(0);  // what a file's first block may still have taken
+    Put(L"Music\\small.mp3", "small song, second take");
+    EXPECT_EQ(Run(small + L"mix.m3u"), RunOutcome::Failed);
+    EXPECT_EQ(host.log, (std::vector<std::wstring>{L"Couldn't Copy small.mp3", L"Couldn't Copy big.mp3",
+                                                   L"Couldn't Copy bigger.mp3"}));
+    ASSERT_EQ(host.failures.size(), 1u);
+    EXPECT_EQ(host.failures[0].file, small + L"mix\\mix.m3u");
+    EXPECT_EQ(NamesIn(small + L"mix\\"), (Names{L"big.mp3", L"mix.m3u", L"small.mp3"}));
+    EXPECT_EQ(ReadBytes(small + L"mix\\small.mp3"), "small song");
+    EXPECT_EQ(ReadBytes(small + L"mix\\big.mp3"), "big.mp3 of an earlier run");
+    EXPECT_EQ(ReadBytes(small + L"mix\\mix.m3u"), "small.mp3\r\nbig.mp3\r\nbigger.mp3\r\n");
+    EXPECT_EQ(ReadBytes(small + L"mix.m3u"), songs);
 }
 
 }  // namespace

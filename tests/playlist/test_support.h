@@ -60,6 +60,9 @@ public:
         files[to] = file->second;
         return 0;
     }
+    ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override {
+        return CopyReplacing(from, to);
+    }
     ErrorCode MakeFolder(const std::wstring& path) override {
         madeFolders.push_back(path);
         return 0;
