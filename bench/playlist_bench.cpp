@@ -130,6 +130,24 @@ public:
         if (ErrorCode error = WriteFile(temporary, bytes)) return error;
         return std::rename(temporary.c_str(), Narrow(path).c_str()) == 0 ? 0 : 5;
     }
+    ErrorCode PrepareReplacement(const std::wstring& path, std::string_view bytes,
+                                 PendingReplacement& pending) override {
+        pending.target = path;
+        pending.temporary = path + L".tmp";
+        if (ErrorCode error = WriteFile(Narrow(pending.temporary), bytes)) {
+            pending.temporary.clear();
+            return error;
+        }
+        return 0;
+    }
+    ErrorCode CommitReplacement(PendingReplacement& pending, const FileStamp*) override {
+        const std::wstring temporary = std::exchange(pending.temporary, std::wstring());
+        return std::rename(Narrow(temporary).c_str(), Narrow(pending.target).c_str()) == 0 ? 0 : 5;
+    }
+    void DiscardReplacement(PendingReplacement& pending) override {
+        if (!pending.temporary.empty()) unlink(Narrow(pending.temporary).c_str());
+        pending.temporary.clear();
+    }
     bool VolumeReachable(const std::wstring&) override { return true; }
     ErrorCode ListFolder(const std::wstring& folder,
                          const std::function<void(const FolderEntry&)>& visit) override {

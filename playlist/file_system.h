@@ -37,6 +37,15 @@ inline constexpr ErrorCode kFileChangedMeanwhile = 0x20000000u | 1u;
 // The longest file name the file systems hold (NTFS, FAT's long names, ext4 in bytes).
 inline constexpr std::size_t kLongestFileName = 255;
 
+// New content for a file, written and flushed under a temporary name beside it, waiting to be
+// put in its place (or thrown away). Lets a run write everything it will change before it
+// changes anything.
+struct PendingReplacement {
+    std::wstring target;     // the file it replaces (a link's target)
+    std::wstring temporary;  // where the content waits; empty once put in place or thrown away
+    std::string content;     // file systems without temporary files keep the bytes here
+};
+
 // One name in a folder listing.
 struct FolderEntry {
     std::wstring_view name;     // valid during the call that hands it out
@@ -79,6 +88,15 @@ public:
     // meanwhile) nothing is written and the answer is kFileChangedMeanwhile.
     virtual ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes,
                                        const FileStamp* expected = nullptr) = 0;
+
+    // ReplaceWholeFile in two steps. Prepare writes the temporary file and flushes it (on
+    // failure nothing is left behind and pending holds nothing); Commit puts it in place with
+    // the same guarantees and the same check of expected; Discard removes it. A pending
+    // replacement that is neither committed nor discarded is the caller's to discard.
+    virtual ErrorCode PrepareReplacement(const std::wstring& path, std::string_view bytes,
+                                         PendingReplacement& pending) = 0;
+    virtual ErrorCode CommitReplacement(PendingReplacement& pending, const FileStamp* expected = nullptr) = 0;
+    virtual void DiscardReplacement(PendingReplacement& pending) = 0;
 
     // Whether a volume root ("E:\", "\\server\share\") can be reached at all.
     virtual bool VolumeReachable(const std::wstring& root) = 0;

@@ -42,8 +42,8 @@ std::optional<PlaylistText> OpenPlaylist(const RunContext& context,
     return LoadPlaylist(context, playlistPath, outcome, stamp);
 }
 
-bool MakeBackup(const RunContext& context, const std::wstring& playlistPath,
-                std::string_view playlistBytes) {
+bool PrepareBackup(const RunContext& context, const std::wstring& playlistPath,
+                   std::string_view playlistBytes, PendingFile& backup) {
     context.host.ClearLog();
     const std::wstring backupPath = playlistPath + L"_backup";
     // "<name>_backup" of a name of 249 characters or more cannot exist; the system's answer
@@ -52,7 +52,8 @@ bool MakeBackup(const RunContext& context, const std::wstring& playlistPath,
         context.host.ReportFailure({L"Could not make the backup copy", backupPath, kFileNameTooLong});
         return false;
     }
-    if (const ErrorCode code = context.files.ReplaceWholeFile(backupPath, playlistBytes); code != 0) {
+    if (const ErrorCode code = context.files.PrepareReplacement(backupPath, playlistBytes, backup.Get());
+        code != 0) {
         context.host.ReportFailure({L"Could not make the backup copy", backupPath, code});
         return false;
     }
@@ -60,8 +61,16 @@ bool MakeBackup(const RunContext& context, const std::wstring& playlistPath,
 }
 
 RunOutcome WriteRewritten(const RunContext& context, const std::wstring& playlistPath,
-                          std::string_view bytes, const FileStamp* readStamp) {
-    const ErrorCode code = context.files.ReplaceWholeFile(playlistPath, bytes, readStamp);
+                          std::string_view bytes, PendingFile& backup, const FileStamp* readStamp) {
+    PendingFile rewrite(context.files);
+    ErrorCode code = context.files.PrepareReplacement(playlistPath, bytes, rewrite.Get());
+    if (code == 0) {
+        if (const ErrorCode backupCode = context.files.CommitReplacement(backup.Get()); backupCode != 0) {
+            context.host.ReportFailure({L"Could not make the backup copy", playlistPath + L"_backup", backupCode});
+            return RunOutcome::Failed;
+        }
+        code = context.files.CommitReplacement(rewrite.Get(), readStamp);
+    }
     if (code == kFileChangedMeanwhile) {
         // The other program's file stays; its reason is said in full here, not by a code.
         context.host.ReportFailure({kChangedMeanwhileDoing, playlistPath, 0});
@@ -72,6 +81,14 @@ RunOutcome WriteRewritten(const RunContext& context, const std::wstring& playlis
         return RunOutcome::Failed;
     }
     return RunOutcome::Done;
+}
+
+RunOutcome WriteRewrittenWithBackup(const RunContext& context, const std::wstring& playlistPath,
+                                    std::string_view oldBytes, std::string_view newBytes,
+                                    const FileStamp* readStamp) {
+    PendingFile backup(context.files);
+    if (!PrepareBackup(context, playlistPath, oldBytes, backup)) return RunOutcome::Failed;
+    return WriteRewritten(context, playlistPath, newBytes, backup, readStamp);
 }
 
 }  // namespace tallowmere::playlist

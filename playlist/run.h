@@ -100,16 +100,39 @@ std::optional<PlaylistText> OpenPlaylist(const RunContext& context,
 inline constexpr wchar_t kChangedMeanwhileDoing[] =
     L"Another program changed or deleted the playlist during the run; nothing was written to it";
 
+// A file's new content written beside it and not yet in place; thrown away on every way out
+// that does not put it in place.
+class PendingFile {
+public:
+    explicit PendingFile(FileSystem& files) : files_(files) {}
+    ~PendingFile() { files_.DiscardReplacement(pending_); }
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    PendingReplacement& Get() { return pending_; }
+
+private:
+    FileSystem& files_;
+    PendingReplacement pending_;
+};
+
 // The steps of RewriteLineByLine before and after the lines.
-// Clears the log and writes the playlist's bytes as read to "<path>_backup", atomically and
-// flushed, so a failed backup keeps the previous one; reports a failure. A backup whose name
-// would be longer than a file name can be fails before anything is written.
-bool MakeBackup(const RunContext& context, const std::wstring& playlistPath,
-                std::string_view playlistBytes);
-// Puts the new bytes in place of the playlist, provided it still carries readStamp (when
-// given); reports a failure.
+// Clears the log and writes the playlist's bytes as read for "<path>_backup": flushed beside
+// it, not yet in place. Reports a failure; a backup whose name would be longer than a file
+// name can be fails before anything is written.
+bool PrepareBackup(const RunContext& context, const std::wstring& playlistPath,
+                   std::string_view playlistBytes, PendingFile& backup);
+// Writes the new bytes beside the playlist, then puts the backup in place, then the new bytes
+// in place of the playlist provided it still carries readStamp (when given). Every write is
+// done before anything is replaced: a run that fails on the way (a full disk) leaves the
+// playlist and its previous backup as they were. Reports a failure.
 RunOutcome WriteRewritten(const RunContext& context, const std::wstring& playlistPath,
-                          std::string_view bytes, const FileStamp* readStamp = nullptr);
+                          std::string_view bytes, PendingFile& backup,
+                          const FileStamp* readStamp = nullptr);
+// The backup and the rewrite at once, for a run that has the new bytes before it needs the
+// old ones no more.
+RunOutcome WriteRewrittenWithBackup(const RunContext& context, const std::wstring& playlistPath,
+                                    std::string_view oldBytes, std::string_view newBytes,
+                                    const FileStamp* readStamp = nullptr);
 
 // The system's code for "Not enough memory resources are available to process this command."
 inline constexpr ErrorCode kNotEnoughMemory = 8;
@@ -158,7 +181,8 @@ RunOutcome RewriteLineByLineUnguarded(const RunContext& context, const std::wstr
     if (!playlist) return outcome;
     const BusyIndicator busy(context.host);
     // Before the rule: kept writes over the bytes read.
-    if (!MakeBackup(context, playlistPath, playlist->bytes)) return RunOutcome::Failed;
+    PendingFile backup(context.files);
+    if (!PrepareBackup(context, playlistPath, playlist->bytes, backup)) return RunOutcome::Failed;
 
     auto rule = makeRule(std::as_const(*playlist));
     const std::string_view body = playlist->Body();
@@ -174,7 +198,7 @@ RunOutcome RewriteLineByLineUnguarded(const RunContext& context, const std::wstr
     }
     pacer.Finish();
     if (context.host.Cancelled()) return RunOutcome::Cancelled;
-    return WriteRewritten(context, playlistPath, kept.Written(), &readStamp);
+    return WriteRewritten(context, playlistPath, kept.Written(), backup, &readStamp);
 }
 
 }  // namespace tallowmere::playlist

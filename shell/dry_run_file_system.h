@@ -30,6 +30,15 @@ public:
                                          const playlist::FileStamp* = nullptr) override {
         return 0;
     }
+    playlist::ErrorCode PrepareReplacement(const std::wstring& path, std::string_view,
+                                           playlist::PendingReplacement& pending) override {
+        pending.target = path;
+        return 0;
+    }
+    playlist::ErrorCode CommitReplacement(playlist::PendingReplacement&, const playlist::FileStamp*) override {
+        return 0;
+    }
+    void DiscardReplacement(playlist::PendingReplacement&) override {}
     bool VolumeReachable(const std::wstring& root) override { return real_.VolumeReachable(root); }
     playlist::ErrorCode ListFolder(const std::wstring& folder,
                                    const std::function<void(const playlist::FolderEntry&)>& visit) override {

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <utility>
 
 namespace tallowmere::shell {
 namespace {
@@ -165,27 +166,56 @@ ErrorCode WinFileSystem::ReadWholeFile(const std::wstring& path, std::string& by
     return error;
 }
 
-ErrorCode WinFileSystem::ReplaceWholeFile(const std::wstring& givenPath, std::string_view bytes,
+ErrorCode WinFileSystem::ReplaceWholeFile(const std::wstring& path, std::string_view bytes,
                                           const playlist::FileStamp* expected) {
+    playlist::PendingReplacement pending;
+    if (const ErrorCode error = PrepareReplacement(path, bytes, pending)) return error;
+    // Asked before anything is written too, so a changed file costs no temporary file.
+    if (expected && !StillAsRead(pending.target, *expected)) {
+        DiscardReplacement(pending);
+        return playlist::kFileChangedMeanwhile;
+    }
+    return CommitReplacement(pending, expected);
+}
+
+ErrorCode WinFileSystem::PrepareReplacement(const std::wstring& givenPath, std::string_view bytes,
+                                            playlist::PendingReplacement& pending) {
     // ReplaceFileW refuses relative names ("Mix.m3u" typed without its folder). A link is
     // replaced through its target: the content changes, the link stays.
     const std::wstring path = LongPathForm(FullPath(givenPath));
-    const std::wstring target = FinalPathOf(path).value_or(path);
-    if (expected && !StillAsRead(target, *expected)) return playlist::kFileChangedMeanwhile;
-    if (const ErrorCode error = CheckReplaceable(target)) return error;
+    pending.target = FinalPathOf(path).value_or(path);
+    pending.temporary.clear();
+    if (const ErrorCode error = CheckReplaceable(pending.target)) return error;
     std::wstring temporaryPath;
     UniqueHandle temporary;
-    if (const ErrorCode error = CreateTemporaryBeside(target, temporaryPath, temporary)) return error;
+    if (const ErrorCode error = CreateTemporaryBeside(pending.target, temporaryPath, temporary)) return error;
     ErrorCode error = WriteTemporary(temporary.get(), bytes);
     if (!error && !FlushFileBuffers(temporary.get())) error = GetLastError();
     if (!temporary.close() && !error) error = GetLastError();
-    // Asked again at the last moment: writing may have taken long.
-    if (!error && expected && !StillAsRead(target, *expected)) error = playlist::kFileChangedMeanwhile;
     if (error) {
         DeleteFileW(temporaryPath.c_str());
         return error;
     }
-    return PutInPlace(temporaryPath, target);
+    pending.temporary = std::move(temporaryPath);
+    return ERROR_SUCCESS;
+}
+
+ErrorCode WinFileSystem::CommitReplacement(playlist::PendingReplacement& pending,
+                                           const playlist::FileStamp* expected) {
+    // Asked at the last moment: writing and the run before it may have taken long.
+    if (expected && !StillAsRead(pending.target, *expected)) {
+        DiscardReplacement(pending);
+        return playlist::kFileChangedMeanwhile;
+    }
+    // PutInPlace removes the temporary file or, where it holds the only copy, keeps it.
+    const std::wstring temporaryPath = std::exchange(pending.temporary, std::wstring());
+    return PutInPlace(temporaryPath, pending.target);
+}
+
+void WinFileSystem::DiscardReplacement(playlist::PendingReplacement& pending) {
+    if (pending.temporary.empty()) return;
+    DeleteFileW(pending.temporary.c_str());
+    pending.temporary.clear();
 }
 
 ErrorCode WinFileSystem::PutInPlace(const std::wstring& temporaryPath, const std::wstring& target) {

@@ -20,6 +20,11 @@ public:
                                       playlist::FileStamp* stamp = nullptr) override;
     playlist::ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes,
                                          const playlist::FileStamp* expected = nullptr) override;
+    playlist::ErrorCode PrepareReplacement(const std::wstring& path, std::string_view bytes,
+                                           playlist::PendingReplacement& pending) override;
+    playlist::ErrorCode CommitReplacement(playlist::PendingReplacement& pending,
+                                          const playlist::FileStamp* expected = nullptr) override;
+    void DiscardReplacement(playlist::PendingReplacement& pending) override;
     // Never shows the system's "insert a disk" box.
     bool VolumeReachable(const std::wstring& root) override;
     // FindFirstFileExW with the basic information and large fetches: one request for many names.

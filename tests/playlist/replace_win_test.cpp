@@ -201,10 +201,10 @@ TEST(ReplaceWholeFile, PlaylistThatIsALinkKeepsItsLinkAndTheTargetGetsTheContent
 class ChangedDuringTheRun : public shell::WinFileSystem {
 public:
     std::function<void()> meanwhile;
-    ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes,
-                               const FileStamp* expected) override {
+    ErrorCode PrepareReplacement(const std::wstring& path, std::string_view bytes,
+                                 PendingReplacement& pending) override {
         if (!path.ends_with(L"_backup") && meanwhile) meanwhile();
-        return WinFileSystem::ReplaceWholeFile(path, bytes, expected);
+        return WinFileSystem::PrepareReplacement(path, bytes, pending);
     }
 };
 
@@ -333,7 +333,8 @@ TEST(FullDisk, RewriteBackupNewFileAndWatchCopyLeaveEverythingAsItWas) {
     EXPECT_EQ(ReadBytes(backup), previousBackup);
     EXPECT_EQ(disk.Names(), (std::set<std::wstring>{L"list.m3u", L"list.m3u_backup"}));
 
-    // Room for the backup but not for the rewrite: the playlist stays, its backup holds it.
+    // Room for the backup but not for the rewrite: every write comes before any replace, so
+    // the playlist and its previous backup both stay.
     disk.LeaveFree(original.size() + 40 * 1024);
     host = RecordingHost();
     EXPECT_EQ(RemoveTagInfo({host, files, L"C:\\"}, playlist), RunOutcome::Failed);
@@ -341,7 +342,7 @@ TEST(FullDisk, RewriteBackupNewFileAndWatchCopyLeaveEverythingAsItWas) {
     EXPECT_EQ(host.failures[0].file, playlist);
     EXPECT_EQ(host.failures[0].code, static_cast<ErrorCode>(ERROR_DISK_FULL));
     EXPECT_EQ(ReadBytes(playlist), original);
-    EXPECT_EQ(ReadBytes(backup), original);
+    EXPECT_EQ(ReadBytes(backup), previousBackup);
     EXPECT_EQ(disk.Names(), (std::set<std::wstring>{L"list.m3u", L"list.m3u_backup"}));
 
     // A new file (Copy to One Folder's new playlist): nothing is left of it.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "playlist/file_system.h"
@@ -80,6 +81,16 @@ public:
         files[path] = std::string(bytes);
         return 0;
     }
+    ErrorCode PrepareReplacement(const std::wstring& path, std::string_view bytes,
+                                 PendingReplacement& pending) override {
+        pending.target = path;
+        pending.content = std::string(bytes);
+        return 0;
+    }
+    ErrorCode CommitReplacement(PendingReplacement& pending, const FileStamp* expected) override {
+        return ReplaceWholeFile(pending.target, std::exchange(pending.content, std::string()), expected);
+    }
+    void DiscardReplacement(PendingReplacement& pending) override { pending.content.clear(); }
     bool VolumeReachable(const std::wstring& root) override {
         return unreachableRoots.count(root) == 0;
     }
