@@ -74,6 +74,11 @@ public:
     virtual ErrorCode ListFolder(const std::wstring& folder,
                                  const std::function<void(const FolderEntry&)>& visit) = 0;
 
+    // Puts a copy of backupPath in place of path and keeps path's old content as backupPath,
+    // each step atomic: at no moment is either content on disk under no name. On failure
+    // both files are as they were.
+    virtual ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath) = 0;
+
     // Identity, length and last write time of the file that path finally names.
     virtual std::optional<FileStamp> StampOf(const std::wstring& path, ErrorCode* error = nullptr) = 0;
 };

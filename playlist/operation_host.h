@@ -52,6 +52,8 @@ public:
     virtual bool WantsProgress() const { return false; }
     // Progress of a run: lines handled so far of all lines.
     virtual void ReportProgress(std::size_t /*done*/, std::size_t /*total*/) {}
+    // Progress of a walk through a music library: files found so far (WantsProgress hosts).
+    virtual void ReportFilesFound(std::size_t /*found*/) {}
 };
 
 }  // namespace tallowmere::playlist

@@ -233,6 +233,16 @@ void PlaylistText::AppendDecoded(std::wstring& text, std::string_view line) cons
     text.append(DecodeText(line, encoding));
 }
 
+std::optional<std::string> PlaylistText::EncodeExactly(std::wstring_view text) const {
+    std::string bytes = Encode(text);
+    if (Decode(bytes) != text) return std::nullopt;
+    return bytes;
+}
+
+bool PlaylistText::DecodesExactly(std::string_view line) const {
+    return IsAscii(line) || Encode(Decode(line)) == line;
+}
+
 PlaylistWriter::PlaylistWriter(std::string& bytes, std::size_t bomLength)
     : bom_(std::string_view(bytes).substr(0, bomLength)), source_(&bytes), inPlace_(bomLength) {}
 

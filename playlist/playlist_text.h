@@ -58,6 +58,12 @@ struct PlaylistText {
     // Decode, appended to text (saves a string for a log line built around it).
     void AppendDecoded(std::wstring& text, std::string_view line) const;
     std::string Encode(std::wstring_view text) const { return EncodeText(text, encoding); }
+    // The bytes of text in the playlist's encoding when they read back as exactly text;
+    // nullopt when the encoding cannot hold it (a line is then left as it was).
+    std::optional<std::string> EncodeExactly(std::wstring_view text) const;
+    // Whether line reads as text that encodes back to the same bytes (no invalid bytes that
+    // decoding would replace): only then may a new line be built from its text.
+    bool DecodesExactly(std::string_view line) const;
 };
 
 // nullopt when the bytes are no 8-bit text playlist: they start with a UTF-16 byte-order mark

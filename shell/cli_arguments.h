@@ -6,13 +6,17 @@
 
 namespace tallowmere::shell {
 
-enum class CliOperation { RemoveTags, StripMissing, StripDupes, CopyToFolder };
+enum class CliOperation {
+    RemoveTags, StripMissing, StripDupes, CopyToFolder,
+    Relink, MakeRelative, MakeAbsolute, Restore,
+};
 
 struct CliRequest {
     CliOperation operation = CliOperation::RemoveTags;
     bool dryRun = false;
     bool quiet = false;
     std::vector<std::wstring> playlists;
+    std::vector<std::wstring> libraryFolders;  // relink: every --in FOLDER
 };
 
 struct CliParse {

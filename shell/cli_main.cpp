@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "playlist/operations.h"
+#include "playlist/relative_paths.h"
+#include "playlist/relink.h"
+#include "playlist/restore.h"
 #include "playlist/text_codec.h"
 #include "shell/cli_arguments.h"
 #include "shell/dry_run_file_system.h"
@@ -77,6 +80,18 @@ public:
     }
     void LetEventsRun() override {}
 
+    // While a music library is walked: files found so far, on a console, at most every 100 ms.
+    void ReportFilesFound(std::size_t found) override {
+        if (!err_.IsConsole()) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (progressWidth_ != 0 && now - lastFound_ < std::chrono::milliseconds(100)) return;
+        lastFound_ = now;
+        std::wstring line = L"\r" + std::to_wstring(found) + L" files found";
+        if (line.size() < progressWidth_) line.append(progressWidth_ - line.size(), L' ');
+        progressWidth_ = line.size();
+        err_.Write(line);
+    }
+
     // Progress is drawn on a console only; asked for nowhere else, the operations do not
     // even count the lines.
     bool WantsProgress() const override { return err_.IsConsole(); }
@@ -106,15 +121,20 @@ private:
     std::wstring playlist_;
     std::chrono::steady_clock::time_point started_;
     std::size_t progressWidth_ = 0;
+    std::chrono::steady_clock::time_point lastFound_;
 };
 
 playlist::RunOutcome RunOne(CliOperation operation, const playlist::RunContext& context,
-                            const std::wstring& path) {
+                            const std::wstring& path, const playlist::LibraryIndex& library) {
     switch (operation) {
     case CliOperation::RemoveTags: return playlist::RemoveTagInfo(context, path);
     case CliOperation::StripMissing: return playlist::StripMissingSongs(context, path);
     case CliOperation::StripDupes: return playlist::StripDuplicates(context, path);
     case CliOperation::CopyToFolder: return playlist::CopyToOneFolder(context, path);
+    case CliOperation::Relink: return playlist::Relink(context, library, path);
+    case CliOperation::MakeRelative: return playlist::MakeRelative(context, path);
+    case CliOperation::MakeAbsolute: return playlist::MakeAbsolute(context, path);
+    case CliOperation::Restore: return playlist::RestoreBackup(context, path);
     }
     return playlist::RunOutcome::Failed;
 }
@@ -140,13 +160,19 @@ int Run(const std::vector<std::wstring>& arguments) {
     ConsoleHost host(out, err, request.quiet);
     const playlist::RunContext context{host, files, ProgramFolder()};
 
+    // The library is walked once for all playlists (relink only).
+    std::vector<std::wstring> libraryFolders;
+    for (const std::wstring& folder : request.libraryFolders) libraryFolders.push_back(FullPath(folder));
+    const playlist::LibraryIndex library = playlist::LibraryIndex::Build(context, libraryFolders);
+    host.EndPlaylist();
+
     int status = 0;
     for (const std::wstring& path : request.playlists) {
         // The window's selected path is always a full one (its lists compose it); a name
         // given relative to the current folder is made full the same way, so that Copy to
         // One Folder, for one, can make its folder beside the playlist.
         host.BeginPlaylist(path);
-        const playlist::RunOutcome outcome = RunOne(request.operation, context, FullPath(path));
+        const playlist::RunOutcome outcome = RunOne(request.operation, context, FullPath(path), library);
         host.EndPlaylist();
         if (outcome != playlist::RunOutcome::Done) status = 1;
     }

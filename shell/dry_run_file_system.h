@@ -23,6 +23,12 @@ public:
         return real_.ReadWholeFile(path, bytes);
     }
     playlist::ErrorCode ReplaceWholeFile(const std::wstring&, std::string_view) override { return 0; }
+    // A swap would succeed when both files can be read.
+    playlist::ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath) override {
+        playlist::ErrorCode error = 0;
+        if (!real_.FileLength(path, &error) || !real_.FileLength(backupPath, &error)) return error ? error : kFileNotFound;
+        return 0;
+    }
     bool VolumeReachable(const std::wstring& root) override { return real_.VolumeReachable(root); }
     playlist::ErrorCode ListFolder(const std::wstring& folder,
                                    const std::function<void(const playlist::FolderEntry&)>& visit) override {

@@ -16,6 +16,9 @@ public:
     // fail with ERROR_SHARING_VIOLATION.
     playlist::ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes) override;
     playlist::ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes) override;
+    // A flushed copy of the backup beside path, then ReplaceFileW(path, copy, backup): the
+    // old playlist is renamed to the backup's name as the copy takes its place.
+    playlist::ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath) override;
     // Never shows the system's "insert a disk" box.
     bool VolumeReachable(const std::wstring& root) override;
     // FindFirstFileExW with the basic information and large fetches: one request for many names.

@@ -1,0 +1,152 @@
+// make-relative and make-absolute, and the path text they (and relink) share.
+#include "playlist/relative_paths.h"
+
+#include <optional>
+#include <vector>
+
+#include "playlist/line_changes.h"
+#include "playlist/paths.h"
+#include "playlist/run.h"
+
+namespace tallowmere::playlist {
+
+void FoldCaseInPlace(std::wstring& text) { LowerCaseInPlace(text); }
+
+bool SameNameIgnoringCase(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) return false;
+    if (a == b) return true;
+    std::wstring foldedA(a), foldedB(b);
+    FoldCaseInPlace(foldedA);
+    FoldCaseInPlace(foldedB);
+    return foldedA == foldedB;
+}
+
+std::wstring NormalizePath(std::wstring_view path) {
+    const std::size_t rootLength = VolumeRootLength(path);
+    if (rootLength == 0) return std::wstring(path);
+    std::wstring normal(path.substr(0, rootLength));
+    std::vector<std::size_t> stepStarts;  // where each step kept so far starts in normal
+    std::size_t position = rootLength;
+    while (position <= path.size()) {
+        std::size_t end = path.find(L'\\', position);
+        if (end == std::wstring_view::npos) end = path.size();
+        const std::wstring_view step = path.substr(position, end - position);
+        const bool last = end == path.size();
+        if (step == L"..") {
+            if (!stepStarts.empty()) {
+                normal.resize(stepStarts.back());
+                stepStarts.pop_back();
+            }
+        } else if (step != L"." && !step.empty()) {
+            stepStarts.push_back(normal.size());
+            normal.append(step);
+            if (!last) normal += L'\\';
+        }
+        position = end + 1;
+    }
+    return normal;
+}
+
+namespace {
+
+// The steps of a path after its volume root; for a folder (ending in a backslash) no empty
+// last step.
+std::vector<std::wstring_view> StepsAfterRoot(std::wstring_view path) {
+    std::vector<std::wstring_view> steps;
+    std::size_t position = VolumeRootLength(path);
+    while (position < path.size()) {
+        std::size_t end = path.find(L'\\', position);
+        if (end == std::wstring_view::npos) end = path.size();
+        steps.push_back(path.substr(position, end - position));
+        position = end + 1;
+    }
+    return steps;
+}
+
+}  // namespace
+
+std::wstring RelativePathFrom(std::wstring_view folder, std::wstring_view target) {
+    const std::vector<std::wstring_view> from = StepsAfterRoot(folder);
+    const std::vector<std::wstring_view> to = StepsAfterRoot(target);
+    std::size_t shared = 0;
+    // The target's last step is its file name, never a folder to share.
+    while (shared < from.size() && shared + 1 < to.size() && SameNameIgnoringCase(from[shared], to[shared])) {
+        ++shared;
+    }
+    std::wstring relative;
+    for (std::size_t up = shared; up < from.size(); ++up) relative += L"..\\";
+    for (std::size_t down = shared; down < to.size(); ++down) {
+        if (down > shared) relative += L'\\';
+        relative.append(to[down]);
+    }
+    return relative;
+}
+
+bool SameVolumeRoot(std::wstring_view a, std::wstring_view b) {
+    const std::size_t rootA = VolumeRootLength(a);
+    return rootA != 0 && rootA == VolumeRootLength(b) && SameNameIgnoringCase(a.substr(0, rootA), b.substr(0, rootA));
+}
+
+namespace {
+
+// Runs newForm over every entry of the playlist (addresses left out) and writes the entries
+// whose new form differs. newForm(entry, resolved) gives the new text, or nullopt to keep it.
+template <typename NewForm>
+RunOutcome RewriteEntries(const RunContext& context, const std::wstring& playlistPath, const NewForm& newForm) {
+    RunOutcome outcome = RunOutcome::Done;
+    std::optional<PlaylistText> playlist = OpenPlaylist(context, playlistPath, outcome);
+    if (!playlist) return outcome;
+    const BusyIndicator busy(context.host);
+    const std::wstring folder = PlaylistFolder(playlistPath);
+    std::vector<LineChange> changes;
+    std::size_t unencodable = 0;
+    EventPacer pacer(context.host, 0);
+    LineReader reader(playlist->Body());
+    std::string_view line;
+    for (std::size_t number = 0; reader.Next(line); ++number, pacer.Tick()) {
+        if (ClassifyLine(line) != LineKind::Entry) continue;
+        const std::wstring entry = playlist->Decode(line);
+        if (IsStreamAddress(entry)) continue;
+        const std::wstring resolved = NormalizePath(ResolveEntry(entry, folder, context.programFolder));
+        const std::optional<std::wstring> text = newForm(entry, resolved);
+        if (!text || *text == entry) continue;
+        // A new line is made from the old one's text: both must be exact in the encoding.
+        std::optional<std::string> bytes;
+        if (playlist->DecodesExactly(line)) bytes = playlist->EncodeExactly(*text);
+        if (!bytes) {
+            ++unencodable;
+            context.host.AppendLog(L"Can't encode: " + entry + L" -> " + *text);
+            continue;
+        }
+        context.host.AppendLog(L"Rewritten: " + entry + L" -> " + *text);
+        changes.push_back({number, std::move(*bytes)});
+    }
+    pacer.Finish();
+    context.host.ShowMessage(playlistPath + L": " + std::to_wstring(changes.size()) + L" rewritten, " +
+                             std::to_wstring(unencodable) + L" can't encode");
+    return WriteChangedLines(context, playlistPath, *playlist, changes);
+}
+
+}  // namespace
+
+RunOutcome MakeRelative(const RunContext& context, const std::wstring& playlistPath) {
+    const std::wstring folder = NormalizePath(PlaylistFolder(playlistPath));
+    return RewriteEntries(context, playlistPath,
+                          [&](std::wstring_view entry, const std::wstring& resolved) -> std::optional<std::wstring> {
+                              if (FormOf(entry) == EntryForm::Network || !SameVolumeRoot(resolved, folder)) {
+                                  return std::nullopt;
+                              }
+                              return RelativePathFrom(folder, resolved);
+                          });
+}
+
+RunOutcome MakeAbsolute(const RunContext& context, const std::wstring& playlistPath) {
+    return RewriteEntries(context, playlistPath,
+                          [](std::wstring_view entry, const std::wstring& resolved) -> std::optional<std::wstring> {
+                              const EntryForm form = FormOf(entry);
+                              if (form != EntryForm::Relative && form != EntryForm::RootRelative) return std::nullopt;
+                              return resolved;
+                          });
+}
+
+}  // namespace tallowmere::playlist
