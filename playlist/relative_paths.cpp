@@ -89,6 +89,13 @@ bool SameVolumeRoot(std::wstring_view a, std::wstring_view b) {
 
 namespace {
 
+// An entry to rewrite: its new bytes, or (bytes empty) the new text the encoding cannot hold.
+struct Rewrite {
+    std::size_t line = 0;
+    std::string bytes;
+    std::wstring unencodable;
+};
+
 // Runs newForm over every entry of the playlist (addresses left out) and writes the entries
 // whose new form differs. newForm(entry, resolved) gives the new text, or nullopt to keep it.
 template <typename NewForm>
@@ -98,33 +105,43 @@ RunOutcome RewriteEntries(const RunContext& context, const std::wstring& playlis
     if (!playlist) return outcome;
     const BusyIndicator busy(context.host);
     const std::wstring folder = PlaylistFolder(playlistPath);
-    std::vector<LineChange> changes;
+    std::vector<Rewrite> rewrites;
     std::size_t unencodable = 0;
     EventPacer pacer(context.host, 0);
     LineReader reader(playlist->Body());
     std::string_view line;
+    std::wstring entry;
     for (std::size_t number = 0; reader.Next(line); ++number, pacer.Tick()) {
         if (ClassifyLine(line) != LineKind::Entry) continue;
-        const std::wstring entry = playlist->Decode(line);
+        entry.clear();
+        playlist->AppendDecoded(entry, line);
         if (IsStreamAddress(entry)) continue;
         const std::wstring resolved = NormalizePath(ResolveEntry(entry, folder, context.programFolder));
-        const std::optional<std::wstring> text = newForm(entry, resolved);
+        std::optional<std::wstring> text = newForm(entry, resolved);
         if (!text || *text == entry) continue;
-        // A new line is made from the old one's text: both must be exact in the encoding.
+        // The new line is made from the old one's text: both must be exact in the encoding.
         std::optional<std::string> bytes;
         if (playlist->DecodesExactly(line)) bytes = playlist->EncodeExactly(*text);
-        if (!bytes) {
+        if (bytes) {
+            rewrites.push_back({number, std::move(*bytes), {}});
+        } else {
             ++unencodable;
-            context.host.AppendLog(L"Can't encode: " + entry + L" -> " + *text);
-            continue;
+            rewrites.push_back({number, {}, std::move(*text)});
         }
-        context.host.AppendLog(L"Rewritten: " + entry + L" -> " + *text);
-        changes.push_back({number, std::move(*bytes)});
     }
     pacer.Finish();
-    context.host.ShowMessage(playlistPath + L": " + std::to_wstring(changes.size()) + L" rewritten, " +
-                             std::to_wstring(unencodable) + L" can't encode");
-    return WriteChangedLines(context, playlistPath, *playlist, changes);
+    const std::wstring summary = playlistPath + L": " + std::to_wstring(rewrites.size() - unencodable) +
+                                 L" rewritten, " + std::to_wstring(unencodable) + L" can't encode";
+    const PlaylistText& text = *playlist;
+    outcome = WriteChangedLines(context, playlistPath, *playlist, rewrites,
+                                [&](const Rewrite& rewrite, std::string_view old) {
+                                    context.host.AppendLog(
+                                        rewrite.bytes.empty()
+                                            ? L"Can't encode: " + text.Decode(old) + L" -> " + rewrite.unencodable
+                                            : L"Rewritten: " + text.Decode(old) + L" -> " + text.Decode(rewrite.bytes));
+                                });
+    context.host.ShowMessage(summary);
+    return outcome;
 }
 
 }  // namespace

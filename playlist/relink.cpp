@@ -167,6 +167,15 @@ namespace {
 
 enum class Verdict { Relinked, Ambiguous, NotFound, CannotEncode };
 
+// What became of an entry that needed relinking.
+struct Finding {
+    std::size_t line = 0;
+    std::string bytes;   // the new line (Relinked)
+    Verdict verdict = Verdict::NotFound;
+    std::size_t candidates = 0;  // Ambiguous
+    std::wstring target;         // CannotEncode: the file found
+};
+
 class Relinker {
 public:
     Relinker(const RunContext& context, const LibraryIndex& library, const PlaylistText& playlist,
@@ -176,38 +185,49 @@ public:
           playlist_(playlist),
           folder_(NormalizePath(PlaylistFolder(playlistPath))) {}
 
-    // The new bytes of an entry line that needs relinking (nullopt: left as it is). Logs the
-    // outcome of every entry that needed it.
-    std::optional<std::string> Consider(std::string_view line) {
+    // What to do with an entry line: nothing (nullopt) when it needs no relinking.
+    std::optional<Finding> Consider(std::size_t number, std::string_view line) {
         entry_.clear();
         playlist_.AppendDecoded(entry_, line);
         if (IsStreamAddress(entry_)) return std::nullopt;
         const std::wstring resolved = NormalizePath(ResolveEntry(entry_, folder_, context_.programFolder));
         if (FileExists(context_.files, resolved)) return std::nullopt;
 
+        Finding finding;
+        finding.line = number;
         const std::wstring_view name = FileNamePart(resolved);
         const std::wstring_view entryFolder = std::wstring_view(resolved).substr(0, resolved.size() - name.size());
-        std::size_t bestCount = 0;
-        const std::optional<std::uint32_t> best = name.empty() ? std::nullopt : BestCandidate(name, entryFolder, bestCount);
+        const std::optional<std::uint32_t> best =
+            name.empty() ? std::nullopt : BestCandidate(name, entryFolder, finding.candidates);
         if (!best) {
-            if (bestCount > 1) {
-                Log(Verdict::Ambiguous, L"Ambiguous: " + entry_ + L" (" + std::to_wstring(bestCount) + L" candidates)");
-            } else {
-                Log(Verdict::NotFound, L"Not found: " + entry_);
-            }
-            return std::nullopt;
+            finding.verdict = finding.candidates > 1 ? Verdict::Ambiguous : Verdict::NotFound;
+            return Count(std::move(finding));
         }
-        const std::wstring target = library_.PathOf(*best);
+        std::wstring target = library_.PathOf(*best);
         const std::wstring newLine = FormOf(entry_) == EntryForm::Relative && SameVolumeRoot(target, folder_)
                                          ? RelativePathFrom(folder_, target)
                                          : target;
-        std::optional<std::string> bytes = playlist_.EncodeExactly(newLine);
-        if (!bytes) {
-            Log(Verdict::CannotEncode, L"Can't encode: " + entry_ + L" -> " + target);
-            return std::nullopt;
+        if (std::optional<std::string> bytes = playlist_.EncodeExactly(newLine)) {
+            finding.verdict = Verdict::Relinked;
+            finding.bytes = std::move(*bytes);
+        } else {
+            finding.verdict = Verdict::CannotEncode;
+            finding.target = std::move(target);
         }
-        Log(Verdict::Relinked, L"Relinked: " + entry_ + L" -> " + newLine);
-        return bytes;
+        return Count(std::move(finding));
+    }
+
+    // The log line of a finding, given the entry's line as read.
+    std::wstring LogLine(const Finding& finding, std::string_view line) const {
+        const std::wstring old = playlist_.Decode(line);
+        switch (finding.verdict) {
+            case Verdict::Relinked: return L"Relinked: " + old + L" -> " + playlist_.Decode(finding.bytes);
+            case Verdict::Ambiguous:
+                return L"Ambiguous: " + old + L" (" + std::to_wstring(finding.candidates) + L" candidates)";
+            case Verdict::NotFound: return L"Not found: " + old;
+            case Verdict::CannotEncode: return L"Can't encode: " + old + L" -> " + finding.target;
+        }
+        return old;
     }
 
     std::wstring Summary(const std::wstring& playlistPath) const {
@@ -217,9 +237,9 @@ public:
     }
 
 private:
-    void Log(Verdict verdict, const std::wstring& line) {
-        ++counts_[static_cast<std::size_t>(verdict)];
-        context_.host.AppendLog(line);
+    Finding Count(Finding finding) {
+        ++counts_[static_cast<std::size_t>(finding.verdict)];
+        return finding;
     }
 
     // The single best of the files of this name (or, when there are none, of this stem with
@@ -273,17 +293,21 @@ RunOutcome Relink(const RunContext& context, const LibraryIndex& library, const 
     if (!playlist) return outcome;
     const BusyIndicator busy(context.host);
     Relinker relinker(context, library, *playlist, playlistPath);
-    std::vector<LineChange> changes;
+    std::vector<Finding> findings;
     EventPacer pacer(context.host, 0);
     LineReader reader(playlist->Body());
     std::string_view line;
     for (std::size_t number = 0; reader.Next(line); ++number, pacer.Tick()) {
         if (ClassifyLine(line) != LineKind::Entry) continue;
-        if (std::optional<std::string> bytes = relinker.Consider(line)) changes.push_back({number, std::move(*bytes)});
+        if (std::optional<Finding> finding = relinker.Consider(number, line)) findings.push_back(std::move(*finding));
     }
     pacer.Finish();
+    outcome = WriteChangedLines(context, playlistPath, *playlist, findings,
+                                [&](const Finding& finding, std::string_view old) {
+                                    context.host.AppendLog(relinker.LogLine(finding, old));
+                                });
     context.host.ShowMessage(relinker.Summary(playlistPath));
-    return WriteChangedLines(context, playlistPath, *playlist, changes);
+    return outcome;
 }
 
 }  // namespace tallowmere::playlist
