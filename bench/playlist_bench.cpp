@@ -141,6 +141,11 @@ public:
         closedir(listing);
         return 0;
     }
+    std::optional<std::uint64_t> FileIndexOf(const std::wstring& path) override {
+        const std::optional<FileStamp> stamp = StampOf(path, nullptr);
+        if (!stamp) return std::nullopt;
+        return stamp->identity.indexLow;
+    }
     std::optional<FileIdentity> IdentityOf(const std::wstring& path, ErrorCode* error) override {
         const std::optional<FileStamp> stamp = StampOf(path, error);
         if (!stamp) return std::nullopt;

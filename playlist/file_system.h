@@ -68,6 +68,11 @@ public:
     virtual std::optional<FileIdentity> IdentityOf(const std::wstring& path,
                                                    ErrorCode* error = nullptr) = 0;
 
+    // The file index of the file or folder that path finally names, without its volume: a
+    // cheaper question than IdentityOf where the volume costs a request of its own. Equal
+    // indexes mean the same file only when the identities agree.
+    virtual std::optional<std::uint64_t> FileIndexOf(const std::wstring& path) = 0;
+
     // Hands every name in folder (a path with or without its trailing backslash) to visit,
     // "." and ".." left out, in the order the file system gives them. An error when the
     // folder cannot be listed (nothing is handed out then).

@@ -21,12 +21,6 @@
 namespace tallowmere::playlist {
 namespace {
 
-struct IdentityHash {
-    std::size_t operator()(const FileIdentity& identity) const {
-        return std::hash<std::uint64_t>{}(identity.indexLow ^ (identity.indexHigh * 31) ^ (identity.volume << 17));
-    }
-};
-
 // The part of a file name before its last '.', and the part after (empty when there is none).
 std::wstring_view StemOf(std::wstring_view name) {
     const std::size_t dot = name.rfind(L'.');
@@ -79,6 +73,28 @@ std::uint32_t LibraryIndex::HashOf(std::wstring_view text) {
     return hash;
 }
 
+// The identity is asked only of folders whose file index was met before: under Wine the
+// volume's serial number in it costs a request to the mount manager (3 to 4 ms a folder).
+bool LibraryIndex::FirstVisit(FileSystem& files, std::uint32_t folder, const std::wstring& path, FoldersSeen& seen) {
+    const std::optional<std::uint64_t> fileIndex = files.FileIndexOf(path);
+    if (!fileIndex) {
+        const std::optional<FileIdentity> identity = files.IdentityOf(path);
+        return !identity || seen.identities.insert(*identity).second;
+    }
+    const auto [first, isNew] = seen.byIndex.emplace(*fileIndex, folder);
+    if (isNew) return true;
+    // The same index: the same folder, or one on another volume that has the same number.
+    if (first->second != kNone) {
+        const std::uint32_t earlier = first->second;
+        const std::wstring earlierPath(std::wstring_view(folderText_).substr(
+            folderStarts_[earlier], folderStarts_[earlier + 1] - folderStarts_[earlier]));
+        if (const std::optional<FileIdentity> identity = files.IdentityOf(earlierPath)) seen.identities.insert(*identity);
+        first->second = kNone;  // its identity is in the set now
+    }
+    const std::optional<FileIdentity> identity = files.IdentityOf(path);
+    return !identity || seen.identities.insert(*identity).second;
+}
+
 std::uint32_t LibraryIndex::AddFolder(std::wstring_view path) {
     if (folderStarts_.empty()) folderStarts_.push_back(0);
     folderText_.append(path);
@@ -128,7 +144,7 @@ std::size_t LibraryIndex::MemoryBytes() const {
 
 LibraryIndex LibraryIndex::Build(const RunContext& context, const std::vector<std::wstring>& folders) {
     LibraryIndex index;
-    std::unordered_set<FileIdentity, IdentityHash> entered;
+    FoldersSeen seen;
     std::vector<std::uint32_t> pending;
     std::wstring scratch;
     const bool progress = context.host.WantsProgress();
@@ -142,9 +158,7 @@ LibraryIndex LibraryIndex::Build(const RunContext& context, const std::vector<st
                                         .substr(index.folderStarts_[folder],
                                                 index.folderStarts_[folder + 1] - index.folderStarts_[folder]));
             // Not every file system marks its links: a folder seen before by identity is a loop.
-            if (const std::optional<FileIdentity> identity = context.files.IdentityOf(path)) {
-                if (!entered.insert(*identity).second) continue;
-            }
+            if (!index.FirstVisit(context.files, folder, path, seen)) continue;
             const ErrorCode code = context.files.ListFolder(path, [&](const FolderEntry& entry) {
                 if (entry.folder) {
                     if (!entry.reparsePoint) pending.push_back(index.AddFolder(path + std::wstring(entry.name)));

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "playlist/operations.h"
@@ -45,6 +47,19 @@ public:
 
 private:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    struct IdentityHash {
+        std::size_t operator()(const FileIdentity& identity) const {
+            return std::hash<std::uint64_t>{}(identity.indexLow ^ (identity.indexHigh * 31) ^ (identity.volume << 17));
+        }
+    };
+    // The folders entered so far: by file index (to the first folder of that index, kNone once
+    // its identity is in identities) and, where indexes meet, by identity.
+    struct FoldersSeen {
+        std::unordered_map<std::uint64_t, std::uint32_t> byIndex;
+        std::unordered_set<FileIdentity, IdentityHash> identities;
+    };
+    // Whether folder (at path) is entered for the first time; records it.
+    bool FirstVisit(FileSystem& files, std::uint32_t folder, const std::wstring& path, FoldersSeen& seen);
     struct File {
         std::uint32_t folder;
         std::uint32_t nameStart;

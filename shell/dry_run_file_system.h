@@ -34,6 +34,7 @@ public:
                                    const std::function<void(const playlist::FolderEntry&)>& visit) override {
         return real_.ListFolder(folder, visit);
     }
+    std::optional<std::uint64_t> FileIndexOf(const std::wstring& path) override { return real_.FileIndexOf(path); }
     std::optional<playlist::FileIdentity> IdentityOf(const std::wstring& path,
                                                      playlist::ErrorCode* error) override {
         return real_.IdentityOf(path, error);

@@ -199,6 +199,11 @@ ErrorCode WinFileSystem::ListFolder(const std::wstring& folder,
     return error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error;
 }
 
+std::optional<std::uint64_t> WinFileSystem::FileIndexOf(const std::wstring& path) {
+    const NoCriticalErrorBoxes quiet;
+    return shell::FileIndexOf(path);
+}
+
 std::optional<playlist::FileIdentity> WinFileSystem::IdentityOf(const std::wstring& path,
                                                                 ErrorCode* error) {
     const std::optional<playlist::FileStamp> stamp = StampOf(path, error);

@@ -24,6 +24,7 @@ public:
     // FindFirstFileExW with the basic information and large fetches: one request for many names.
     playlist::ErrorCode ListFolder(const std::wstring& folder,
                                    const std::function<void(const playlist::FolderEntry&)>& visit) override;
+    std::optional<std::uint64_t> FileIndexOf(const std::wstring& path) override;
     std::optional<playlist::FileIdentity> IdentityOf(const std::wstring& path,
                                                      playlist::ErrorCode* error = nullptr) override;
     std::optional<playlist::FileStamp> StampOf(const std::wstring& path,

@@ -100,6 +100,11 @@ public:
         std::swap(file->second, backup->second);
         return 0;
     }
+    std::optional<std::uint64_t> FileIndexOf(const std::wstring& path) override {
+        const std::optional<FileIdentity> identity = IdentityOf(path, nullptr);
+        if (!identity) return std::nullopt;
+        return identity->indexLow;
+    }
     // A file's identity is its path: the paths here are compared exactly anyway.
     std::optional<FileIdentity> IdentityOf(const std::wstring& path, ErrorCode* error) override {
         const std::optional<FileStamp> stamp = StampOf(path, error);
