@@ -107,7 +107,8 @@ RunOutcome RewriteEntries(const RunContext& context, const std::wstring& playlis
     const std::wstring folder = PlaylistFolder(playlistPath);
     std::vector<Rewrite> rewrites;
     std::size_t unencodable = 0;
-    EventPacer pacer(context.host, 0);
+    // Counting the lines costs a pass: only for a host that shows progress.
+    EventPacer pacer(context.host, context.host.WantsProgress() ? CountLines(playlist->Body()) : 0);
     LineReader reader(playlist->Body());
     std::string_view line;
     std::wstring entry;

@@ -34,6 +34,7 @@ std::wstring_view ExtensionOf(std::wstring_view name) {
 // How many folders, from the innermost upward, the two folder paths (each ending in a
 // backslash) share, up to their volume roots.
 std::size_t SharedFoldersUpward(std::wstring_view entryFolder, std::wstring_view candidateFolder) {
+    if (entryFolder.empty() || candidateFolder.empty()) return 0;
     const std::size_t entryRoot = VolumeRootLength(entryFolder);
     const std::size_t candidateRoot = VolumeRootLength(candidateFolder);
     // Both end in a backslash: drop it and walk the steps backward.
@@ -308,7 +309,8 @@ RunOutcome Relink(const RunContext& context, const LibraryIndex& library, const 
     const BusyIndicator busy(context.host);
     Relinker relinker(context, library, *playlist, playlistPath);
     std::vector<Finding> findings;
-    EventPacer pacer(context.host, 0);
+    // Counting the lines costs a pass: only for a host that shows progress.
+    EventPacer pacer(context.host, context.host.WantsProgress() ? CountLines(playlist->Body()) : 0);
     LineReader reader(playlist->Body());
     std::string_view line;
     for (std::size_t number = 0; reader.Next(line); ++number, pacer.Tick()) {
