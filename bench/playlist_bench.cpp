@@ -149,6 +149,15 @@ public:
         pending.temporary.clear();
     }
     bool VolumeReachable(const std::wstring&) override { return true; }
+    // Not timed; a copy of the backup renamed in turn, every content keeping a name.
+    ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath) override {
+        std::string bytes;
+        if (ErrorCode error = ReadWholeFile(backupPath, bytes)) return error;
+        const std::string copy = Narrow(path) + ".restore";
+        if (ErrorCode error = WriteFile(copy, bytes)) return error;
+        if (std::rename(Narrow(path).c_str(), Narrow(backupPath).c_str()) != 0) return 5;
+        return std::rename(copy.c_str(), Narrow(path).c_str()) == 0 ? 0 : 5;
+    }
     ErrorCode ListFolder(const std::wstring& folder,
                          const std::function<void(const FolderEntry&)>& visit) override {
         DIR* listing = opendir(Narrow(folder).c_str());
@@ -162,6 +171,11 @@ public:
         }
         closedir(listing);
         return 0;
+    }
+    std::optional<std::uint64_t> FileIndexOf(const std::wstring& path) override {
+        const std::optional<FileStamp> stamp = StampOf(path, nullptr);
+        if (!stamp) return std::nullopt;
+        return stamp->identity.indexLow;
     }
     std::optional<FileIdentity> IdentityOf(const std::wstring& path, ErrorCode* error) override {
         const std::optional<FileStamp> stamp = StampOf(path, error);

@@ -106,11 +106,21 @@ public:
     virtual std::optional<FileIdentity> IdentityOf(const std::wstring& path,
                                                    ErrorCode* error = nullptr) = 0;
 
+    // The file index of the file or folder that path finally names, without its volume: a
+    // cheaper question than IdentityOf where the volume costs a request of its own. Equal
+    // indexes mean the same file only when the identities agree.
+    virtual std::optional<std::uint64_t> FileIndexOf(const std::wstring& path) = 0;
+
     // Hands every name in folder (a path with or without its trailing backslash) to visit,
     // "." and ".." left out, in the order the file system gives them. An error when the
     // folder cannot be listed (nothing is handed out then).
     virtual ErrorCode ListFolder(const std::wstring& folder,
                                  const std::function<void(const FolderEntry&)>& visit) = 0;
+
+    // Puts a copy of backupPath in place of path and keeps path's old content as backupPath,
+    // each step atomic: at no moment is either content on disk under no name. On failure
+    // both files are as they were.
+    virtual ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath) = 0;
 
     // Identity, length and last write time of the file that path finally names.
     virtual std::optional<FileStamp> StampOf(const std::wstring& path, ErrorCode* error = nullptr) = 0;

@@ -57,6 +57,9 @@ public:
     // pacing and once more right before a playlist is replaced: a stopped run ends there
     // (RunOutcome::Cancelled) and leaves the playlist as it was.
     virtual bool Cancelled() const { return false; }
+
+    // Progress of a walk through a music library: files found so far (WantsProgress hosts).
+    virtual void ReportFilesFound(std::size_t /*found*/) {}
 };
 
 }  // namespace tallowmere::playlist

@@ -237,6 +237,12 @@ void PlaylistText::AppendDecoded(std::wstring& text, std::string_view line) cons
     }
 }
 
+bool PlaylistText::DecodesExactly(std::string_view line) const {
+    if (IsAscii(line)) return true;
+    const std::optional<std::string> again = Encode(Decode(line));
+    return again && *again == line;
+}
+
 PlaylistWriter::PlaylistWriter(std::string& bytes, std::size_t bomLength)
     : bom_(std::string_view(bytes).substr(0, bomLength)), source_(&bytes), inPlace_(bomLength) {}
 

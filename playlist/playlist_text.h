@@ -59,6 +59,9 @@ struct PlaylistText {
     void AppendDecoded(std::wstring& text, std::string_view line) const;
     // EncodeText in the playlist's encoding: nullopt when text cannot be written exactly.
     std::optional<std::string> Encode(std::wstring_view text) const { return EncodeText(text, encoding); }
+    // Whether line reads as text that encodes back to the same bytes (no invalid bytes that
+    // decoding would replace): only then may a new line be built from its text.
+    bool DecodesExactly(std::string_view line) const;
 };
 
 // nullopt when the bytes are no 8-bit text playlist: they start with a UTF-16 byte-order mark

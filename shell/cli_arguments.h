@@ -6,7 +6,10 @@
 
 namespace tallowmere::shell {
 
-enum class CliOperation { RemoveTags, StripMissing, StripDupes, CopyToFolder };
+enum class CliOperation {
+    RemoveTags, StripMissing, StripDupes, CopyToFolder,
+    Relink, MakeRelative, MakeAbsolute, Restore,
+};
 
 struct CliRequest {
     CliOperation operation = CliOperation::RemoveTags;
@@ -14,6 +17,7 @@ struct CliRequest {
     bool quiet = false;
     bool recursive = false;  // folder arguments take their subfolders too
     std::vector<std::wstring> playlists;
+    std::vector<std::wstring> libraryFolders;  // relink: every --in FOLDER
 };
 
 struct CliParse {

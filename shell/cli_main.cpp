@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "playlist/operations.h"
+#include "playlist/relative_paths.h"
+#include "playlist/relink.h"
+#include "playlist/restore.h"
 #include "playlist/text_codec.h"
 #include "shell/cli_arguments.h"
 #include "shell/cli_playlists.h"
@@ -59,7 +62,10 @@ void WriteAbout(const OutputStream& err, const std::wstring& path, const std::ws
         std::size_t end = text.find_first_of(L"\r\n", start);
         if (end == std::wstring::npos) end = text.size();
         const std::wstring_view line(text.data() + start, end - start);
-        lines += path + (line.empty() ? L":" : L": ") + std::wstring(line) + L"\n";
+        // Messages that belong to no playlist (a library folder that cannot be listed) name
+        // their own subject.
+        if (!path.empty()) lines += path + (line.empty() ? L":" : L": ");
+        lines += std::wstring(line) + L"\n";
         if (end < text.size() && text[end] == L'\r' && end + 1 < text.size() && text[end + 1] == L'\n') ++end;
         start = end + 1;
     }
@@ -147,6 +153,18 @@ public:
     bool Cancelled() const override { return interruption_.Requested(); }
     void LetEventsRun() override {}
 
+    // While a music library is walked: files found so far, on a console, at most every 100 ms.
+    void ReportFilesFound(std::size_t found) override {
+        if (!err_.IsConsole()) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (progressWidth_ != 0 && now - lastFound_ < std::chrono::milliseconds(100)) return;
+        lastFound_ = now;
+        std::wstring line = L"\r" + std::to_wstring(found) + L" files found";
+        if (line.size() < progressWidth_) line.append(progressWidth_ - line.size(), L' ');
+        progressWidth_ = line.size();
+        err_.Write(line);
+    }
+
     // Progress is drawn on a console only; asked for nowhere else, the operations do not
     // even count the lines.
     bool WantsProgress() const override { return err_.IsConsole(); }
@@ -178,15 +196,20 @@ private:
     bool labelOutput_ = false;
     std::chrono::steady_clock::time_point started_;
     std::size_t progressWidth_ = 0;
+    std::chrono::steady_clock::time_point lastFound_;
 };
 
 playlist::RunOutcome RunOne(CliOperation operation, const playlist::RunContext& context,
-                            const std::wstring& path) {
+                            const std::wstring& path, const playlist::LibraryIndex& library) {
     switch (operation) {
     case CliOperation::RemoveTags: return playlist::RemoveTagInfo(context, path);
     case CliOperation::StripMissing: return playlist::StripMissingSongs(context, path);
     case CliOperation::StripDupes: return playlist::StripDuplicates(context, path);
     case CliOperation::CopyToFolder: return playlist::CopyToOneFolder(context, path);
+    case CliOperation::Relink: return playlist::Relink(context, library, path);
+    case CliOperation::MakeRelative: return playlist::MakeRelative(context, path);
+    case CliOperation::MakeAbsolute: return playlist::MakeAbsolute(context, path);
+    case CliOperation::Restore: return playlist::RestoreBackup(context, path);
     }
     return playlist::RunOutcome::Failed;
 }
@@ -288,6 +311,11 @@ int Run(const std::vector<std::wstring>& arguments) {
 
     WinFolderSource folders(realFiles);
     const ExpandedPlaylists expanded = ExpandPlaylistArguments(folders, request.playlists, request.recursive);
+    // The library is walked once for all playlists (relink only).
+    std::vector<std::wstring> libraryFolders;
+    for (const std::wstring& folder : request.libraryFolders) libraryFolders.push_back(FullPath(folder));
+    const playlist::LibraryIndex library = playlist::LibraryIndex::Build(context, libraryFolders);
+    host.EndPlaylist();
     int status = 0;
     for (const std::wstring& problem : expanded.problems) {
         err.Write(problem + L"\n");
@@ -301,7 +329,7 @@ int Run(const std::vector<std::wstring>& arguments) {
         // One Folder, for one, can make its folder beside the playlist.
         host.BeginPlaylist(path, labelOutput);
         interruption.EnterRun();
-        const playlist::RunOutcome outcome = RunOne(request.operation, context, FullPath(path));
+        const playlist::RunOutcome outcome = RunOne(request.operation, context, FullPath(path), library);
         interruption.LeaveRun();
         host.EndPlaylist();
         if (outcome == playlist::RunOutcome::Cancelled) {

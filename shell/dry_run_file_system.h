@@ -39,11 +39,18 @@ public:
         return 0;
     }
     void DiscardReplacement(playlist::PendingReplacement&) override {}
+    // A swap would succeed when both files can be read.
+    playlist::ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath) override {
+        playlist::ErrorCode error = 0;
+        if (!real_.FileLength(path, &error) || !real_.FileLength(backupPath, &error)) return error ? error : kFileNotFound;
+        return 0;
+    }
     bool VolumeReachable(const std::wstring& root) override { return real_.VolumeReachable(root); }
     playlist::ErrorCode ListFolder(const std::wstring& folder,
                                    const std::function<void(const playlist::FolderEntry&)>& visit) override {
         return real_.ListFolder(folder, visit);
     }
+    std::optional<std::uint64_t> FileIndexOf(const std::wstring& path) override { return real_.FileIndexOf(path); }
     std::optional<playlist::FileIdentity> IdentityOf(const std::wstring& path,
                                                      playlist::ErrorCode* error) override {
         return real_.IdentityOf(path, error);

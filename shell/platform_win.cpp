@@ -1,6 +1,8 @@
 // Win32 platform services: thin wrappers that keep each call's failure as a Win32 error code.
 #include "shell/platform.h"
 
+#include <winternl.h>
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -66,6 +68,21 @@ std::optional<std::uint64_t> FileLength(const std::wstring& path, DWORD* error) 
     }
     if (error) *error = ERROR_SUCCESS;
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::optional<std::uint64_t> FileIndexOf(const std::wstring& path) {
+    const UniqueHandle handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.valid()) return std::nullopt;
+    // FileInternalInformation: the index NTFS (and Wine) keep for the file, nothing more.
+    constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
+    IO_STATUS_BLOCK status{};
+    LARGE_INTEGER index{};
+    if (NtQueryInformationFile(handle.get(), &status, &index, sizeof index, kFileInternalInformation) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(index.QuadPart);
 }
 
 std::optional<FileInformation> FileInformationOf(const std::wstring& path, DWORD* error) {

@@ -251,6 +251,34 @@ ErrorCode WinFileSystem::ReplaceFileCall(const std::wstring& replaced, const std
     return error ? error : ERROR_GEN_FAILURE;
 }
 
+ErrorCode WinFileSystem::SwapWithBackup(const std::wstring& givenPath, const std::wstring& givenBackup) {
+    const std::wstring path = LongPathForm(FullPath(givenPath));
+    const std::wstring backupPath = LongPathForm(FullPath(givenBackup));
+    if (const ErrorCode error = CheckReplaceable(path)) return error;
+    std::wstring temporaryPath;
+    UniqueHandle temporary;
+    if (const ErrorCode error = CreateTemporaryBeside(path, temporaryPath, temporary)) return error;
+    temporary.close();
+    // The backup's content now has a second name; only then does the swap start.
+    ErrorCode error = CopyFileW(backupPath.c_str(), temporaryPath.c_str(), FALSE) ? ERROR_SUCCESS : GetLastError();
+    if (!error) {
+        const UniqueHandle copy(CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!copy.valid() || !FlushFileBuffers(copy.get())) error = GetLastError();
+    }
+    if (!error && !ReplaceFileW(path.c_str(), temporaryPath.c_str(), backupPath.c_str(),
+                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+        error = GetLastError();
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+            // The old playlist is the backup now; the copy keeps the backup's content under its
+            // temporary name until it is in place, and is left there if it cannot be moved.
+            return MoveIntoPlace(temporaryPath, path);
+        }
+    }
+    if (error) DeleteFileW(temporaryPath.c_str());
+    return error;
+}
+
 ErrorCode WinFileSystem::WriteTemporary(void* file, std::string_view bytes) {
     return WriteAllBytes(static_cast<HANDLE>(file), bytes);
 }
@@ -291,6 +319,11 @@ ErrorCode WinFileSystem::ListFolder(const std::wstring& folder,
     const DWORD error = GetLastError();
     FindClose(find);
     return error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error;
+}
+
+std::optional<std::uint64_t> WinFileSystem::FileIndexOf(const std::wstring& path) {
+    const NoCriticalErrorBoxes quiet;
+    return shell::FileIndexOf(path);
 }
 
 std::optional<playlist::FileIdentity> WinFileSystem::IdentityOf(const std::wstring& path,

@@ -25,11 +25,15 @@ public:
     playlist::ErrorCode CommitReplacement(playlist::PendingReplacement& pending,
                                           const playlist::FileStamp* expected = nullptr) override;
     void DiscardReplacement(playlist::PendingReplacement& pending) override;
+    // A flushed copy of the backup beside path, then ReplaceFileW(path, copy, backup): the
+    // old playlist is renamed to the backup's name as the copy takes its place.
+    playlist::ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath) override;
     // Never shows the system's "insert a disk" box.
     bool VolumeReachable(const std::wstring& root) override;
     // FindFirstFileExW with the basic information and large fetches: one request for many names.
     playlist::ErrorCode ListFolder(const std::wstring& folder,
                                    const std::function<void(const playlist::FolderEntry&)>& visit) override;
+    std::optional<std::uint64_t> FileIndexOf(const std::wstring& path) override;
     std::optional<playlist::FileIdentity> IdentityOf(const std::wstring& path,
                                                      playlist::ErrorCode* error = nullptr) override;
     std::optional<playlist::FileStamp> StampOf(const std::wstring& path,

@@ -68,6 +68,27 @@ TEST(CliArguments, HelpAndUsageErrors) {
     }
 }
 
+TEST(CliArguments, TheRepairSubcommandsAndTheLibraryFolders) {
+    const CliParse relink = ParseCliArguments({L"relink", L"--in", L"D:\\Media\\Music", L"a.m3u", L"--in", L"E:\\More",
+                                               L"--dry-run", L"b.m3u"});
+    ASSERT_EQ(relink.kind, Kind::Run);
+    EXPECT_EQ(relink.request.operation, CliOperation::Relink);
+    EXPECT_EQ(relink.request.libraryFolders, (std::vector<std::wstring>{L"D:\\Media\\Music", L"E:\\More"}));
+    EXPECT_EQ(relink.request.playlists, (std::vector<std::wstring>{L"a.m3u", L"b.m3u"}));
+    EXPECT_TRUE(relink.request.dryRun);
+    // After "--", "--in" is a playlist's name.
+    EXPECT_EQ(ParseCliArguments({L"relink", L"--in", L"L", L"--", L"--in"}).request.playlists,
+              (std::vector<std::wstring>{L"--in"}));
+
+    EXPECT_EQ(ParseCliArguments({L"make-relative", L"x.m3u"}).request.operation, CliOperation::MakeRelative);
+    EXPECT_EQ(ParseCliArguments({L"make-absolute", L"x.m3u"}).request.operation, CliOperation::MakeAbsolute);
+    EXPECT_EQ(ParseCliArguments({L"restore", L"--quiet", L"x.m3u"}).request.operation, CliOperation::Restore);
+
+    EXPECT_EQ(ParseCliArguments({L"relink", L"x.m3u"}).problem, L"relink needs --in FOLDER");
+    EXPECT_EQ(ParseCliArguments({L"relink", L"x.m3u", L"--in"}).problem, L"--in needs a folder");
+    EXPECT_EQ(ParseCliArguments({L"restore", L"--in", L"L", L"x.m3u"}).problem, L"--in is for relink only");
+}
+
 }  // namespace
 }  // namespace tallowmere::shell
 

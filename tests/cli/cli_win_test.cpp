@@ -389,5 +389,50 @@ TEST_F(CliTest, CtrlCStopsTheRunWithoutAHalfWrittenPlaylist) {
               (std::vector<std::wstring>{L"Big.m3u: interrupted; the playlist was left as it was"}));
 }
 
+TEST_F(CliTest, RelinkDryRunPrintsWhatARealRunDoesAndWritesNothing) {
+    for (const wchar_t* name : {L"dry", L"real"}) {
+        WriteBytes(root_ / name / L"Media" / L"Music" / L"Abba" / L"Waterloo.mp3", "song");
+        WriteBytes(root_ / name / L"Lists" / L"Party.m3u", "#EXTM3U\r\nQ:\\Music\\Abba\\Waterloo.mp3\r\nGone.mp3\r\n");
+    }
+    const fs::path dry = root_ / L"dry";
+    // The output files land beside Lists: the snapshots leave them out.
+    const auto lists = Snapshot(dry / L"Lists");
+    const auto media = Snapshot(dry / L"Media");
+
+    const CliResult dryRun = RunCli(L"relink --dry-run --in ..\\Media Party.m3u", dry / L"Lists");
+    const CliResult realRun = RunCli(L"relink --in ..\\Media Party.m3u", root_ / L"real" / L"Lists");
+
+    EXPECT_EQ(dryRun.exitCode, 0u) << dryRun.err;
+    EXPECT_EQ(Snapshot(dry / L"Lists"), lists);
+    EXPECT_EQ(Snapshot(dry / L"Media"), media);
+    const std::wstring relinked = L"Relinked: Q:\\Music\\Abba\\Waterloo.mp3 -> ";
+    EXPECT_EQ(Lines(dryRun.out), (std::vector<std::wstring>{
+                                     relinked + (dry / L"Media" / L"Music" / L"Abba" / L"Waterloo.mp3").wstring(),
+                                     L"Not found: Gone.mp3"}));
+    EXPECT_EQ(Lines(realRun.out).size(), 2u);
+    EXPECT_EQ(Lines(dryRun.err),
+              (std::vector<std::wstring>{L"Party.m3u: 1 relinked, 0 ambiguous, 1 not found, 0 can't encode"}));
+    EXPECT_TRUE(fs::exists(root_ / L"real" / L"Lists" / L"Party.m3u_backup"));
+}
+
+TEST_F(CliTest, RestoreWithoutABackupAndTheNewUsageErrors) {
+    WriteBytes(root_ / L"Party.m3u", "a.mp3\r\n");
+    const CliResult restore = RunCli(L"restore Party.m3u", root_);
+    EXPECT_EQ(restore.exitCode, 1u);
+    EXPECT_EQ(Lines(restore.err), (std::vector<std::wstring>{L"Party.m3u: There is no backup to restore: " +
+                                                             (root_ / L"Party.m3u").wstring() + L"_backup"}));
+    EXPECT_EQ(ReadBytes(root_ / L"Party.m3u"), "a.mp3\r\n");
+
+    for (const wchar_t* wrong : {L"relink Party.m3u", L"relink --in", L"make-relative --in . Party.m3u"}) {
+        const CliResult usage = RunCli(wrong, root_);
+        EXPECT_EQ(usage.exitCode, 2u) << wrong;
+        EXPECT_NE(usage.err.find(L"Usage: tallowmere-cli"), std::wstring::npos) << wrong;
+    }
+    const CliResult help = RunCli(L"--help", root_);
+    for (const wchar_t* subcommand : {L"relink --in FOLDER", L"make-relative", L"make-absolute", L"restore"}) {
+        EXPECT_NE(help.out.find(subcommand), std::wstring::npos) << subcommand;
+    }
+}
+
 }  // namespace
 }  // namespace tallowmere::shell

@@ -110,6 +110,18 @@ public:
         }
         return any ? 0 : 3;  // ERROR_PATH_NOT_FOUND: no file lies in that folder
     }
+    ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath) override {
+        const auto file = files.find(path);
+        const auto backup = files.find(backupPath);
+        if (file == files.end() || backup == files.end()) return 2;
+        std::swap(file->second, backup->second);
+        return 0;
+    }
+    std::optional<std::uint64_t> FileIndexOf(const std::wstring& path) override {
+        const std::optional<FileIdentity> identity = IdentityOf(path, nullptr);
+        if (!identity) return std::nullopt;
+        return identity->indexLow;
+    }
     // A file's identity is its path: the paths here are compared exactly anyway.
     std::optional<FileIdentity> IdentityOf(const std::wstring& path, ErrorCode* error) override {
         const std::optional<FileStamp> stamp = StampOf(path, error);

@@ -1,0 +1,56 @@
+#pragma once
+// The rewrite of the repairs that change some entries and leave every other line as it was
+// (relink, make-relative, make-absolute): the lines to change are found first, so a
+// playlist in which nothing changes is not touched at all, not even backed up.
+#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "playlist/operations.h"
+#include "playlist/playlist_text.h"
+#include "playlist/run.h"
+
+namespace tallowmere::playlist {
+
+// Backs the playlist up when any record has new bytes, and rewrites it with those lines
+// replaced (provided it still carries readStamp); every other line, empty lines included, is written back as read. records (each
+// with .line, its number from 0, and .bytes, the encoded new line or empty to keep it) are
+// in line order. report(record, oldLine) is called for every record, in order, after the
+// backup and before its line is written: the log lines come after the backup has cleared the
+// log, and a record need not keep a copy of the old line.
+template <typename Record, typename Report>
+RunOutcome WriteChangedLines(const RunContext& context, const std::wstring& playlistPath, PlaylistText& playlist,
+                             const FileStamp& readStamp, const std::vector<Record>& records,
+                             const Report& report) {
+    const bool changes = std::any_of(records.begin(), records.end(), [](const Record& r) { return !r.bytes.empty(); });
+    // Before the writer: it writes over the bytes read.
+    PendingFile backup(context.files);
+    if (changes && !PrepareBackup(context, playlistPath, playlist.bytes, backup)) return RunOutcome::Failed;
+    PlaylistWriter kept(playlist.bytes, playlist.bomLength);
+    if (changes) kept.Reserve(playlist.bytes.size() + playlist.bytes.size() / 8);
+    LineReader reader(playlist.Body());
+    std::string_view line;
+    auto next = records.begin();
+    for (std::size_t number = 0; next != records.end() && reader.Next(line); ++number) {
+        const bool recorded = next->line == number;
+        if (recorded) report(*next, line);
+        if (!changes) {
+            if (recorded) ++next;
+            continue;
+        }
+        if (recorded && !next->bytes.empty()) {
+            // An empty view at the old line's end: the new line may take the old one's place.
+            kept.Add(next->bytes, line.substr(line.size()));
+        } else {
+            kept.Add(line);
+        }
+        if (recorded) ++next;
+    }
+    if (!changes) return RunOutcome::Done;
+    while (reader.Next(line)) kept.Add(line);
+    return WriteRewritten(context, playlistPath, kept.Written(), backup, &readStamp);
+}
+
+}  // namespace tallowmere::playlist

@@ -1,0 +1,300 @@
+// Relink, make-relative, make-absolute and restore on real files under Windows (or Wine),
+// through the program's own Win32 file system and a recording host.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "playlist/paths.h"
+#include "playlist/playlist_text.h"
+#include "playlist/relative_paths.h"
+#include "playlist/relink.h"
+#include "playlist/restore.h"
+#include "shell/win_file_system.h"
+#include "tests/playlist/real_files_win.h"
+#include "tests/playlist/test_support.h"
+
+#ifndef TALLOWMERE_CORPUS_DIR
+#error TALLOWMERE_CORPUS_DIR must name tests/data/corpus
+#endif
+
+namespace tallowmere::playlist {
+namespace {
+
+using namespace testing;
+using Lines = std::vector<std::wstring>;
+
+std::string Narrow(const std::wstring& ascii) { return std::string(ascii.begin(), ascii.end()); }
+
+// A link at path to the folder target that the system sees as a folder: a directory symbolic
+// link on Windows; under Wine (whose CreateSymbolicLinkW makes nothing) a Unix symbolic link
+// made by /bin/ln, which Wine runs as a Unix program.
+bool MakeFolderLink(const std::wstring& path, const std::wstring& target) {
+    if (CreateSymbolicLinkW(path.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) &&
+        GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return true;
+    }
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName) return false;
+    char* unixPath = unixName(path.c_str());
+    char* unixTarget = unixName(target.c_str());
+    if (!unixPath || !unixTarget) return false;
+    std::wstring command = L"/bin/ln -s \"" + std::wstring(unixTarget, unixTarget + strlen(unixTarget)) + L"\" \"" +
+                           std::wstring(unixPath, unixPath + strlen(unixPath)) + L"\"";
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    HeapFree(GetProcessHeap(), 0, unixTarget);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(L"Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return false;
+    }
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int wait = 0; wait < 50 && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; ++wait) Sleep(20);
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class Repairs : public ::testing::Test {
+protected:
+    TempFolder folder;
+    RecordingHost host;
+    shell::WinFileSystem files;
+    const RunContext context{host, files, L"C:\\Program Files\\Tallowmere"};
+    const std::wstring lists = folder / L"Lists\\";
+    const std::wstring playlist = lists + L"Party.m3u";
+
+    void SetUp() override { CreateDirectoryW(lists.c_str(), nullptr); }
+
+    // A song file, with the folders it needs, under the temporary folder.
+    void Song(const std::wstring& relativePath) {
+        std::wstring path = folder.Path();
+        for (std::size_t start = 0, slash; (slash = relativePath.find(L'\\', start)) != std::wstring::npos;
+             start = slash + 1) {
+            CreateDirectoryW((path + relativePath.substr(0, slash)).c_str(), nullptr);
+        }
+        WriteBytes(folder / relativePath, "song");
+    }
+
+    RunOutcome RelinkAgainst(const std::vector<std::wstring>& libraryFolders) {
+        const LibraryIndex library = LibraryIndex::Build(context, libraryFolders);
+        return Relink(context, library, playlist);
+    }
+};
+
+TEST_F(Repairs, AMovedLibraryIsRelinkedRelativeStaysRelativeAndTheRestStaysByteForByte) {
+    // The library moved from Q:\Music (a drive that is gone) and from beside the lists to Media\Music.
+    Song(L"Media\\Music\\Abba\\Gold\\01 Waterloo.mp3");
+    Song(L"Media\\Music\\Abba\\Gold\\02 SOS.mp3");
+    Song(L"Media\\Music\\Queen\\Jazz\\Mustapha.mp3");
+    Song(L"Lists\\Here.mp3");
+    const std::string original =
+        "#EXTM3U\r\n#EXTINF:1,Waterloo\r\nQ:\\Music\\Abba\\Gold\\01 Waterloo.mp3\r\n"
+        "#EXTINF:2,SOS\r\n..\\Music\\Abba\\Gold\\02 sos.MP3\n"
+        "\r\nhttp://radio.example/stream\r\nHere.mp3\rQ:\\Music\\Queen\\Jazz\\Mustapha.mp3";
+    WriteBytes(playlist, original);
+
+    EXPECT_EQ(RelinkAgainst({folder / L"Media\\Music"}), RunOutcome::Done);
+
+    const std::string media = Narrow(folder / L"Media\\Music\\");
+    EXPECT_EQ(ReadBytes(playlist), "#EXTM3U\r\n#EXTINF:1,Waterloo\r\n" + media + "Abba\\Gold\\01 Waterloo.mp3\r\n"
+                                   "#EXTINF:2,SOS\r\n..\\Media\\Music\\Abba\\Gold\\02 SOS.mp3\r\n"
+                                   "\r\nhttp://radio.example/stream\r\nHere.mp3\r\n" +
+                                   media + "Queen\\Jazz\\Mustapha.mp3\r\n");
+    EXPECT_EQ(ReadBytes(playlist + L"_backup"), original);
+    const std::wstring wideMedia = folder / L"Media\\Music\\";
+    EXPECT_EQ(host.log, (Lines{
+                            L"Relinked: Q:\\Music\\Abba\\Gold\\01 Waterloo.mp3 -> " + wideMedia + L"Abba\\Gold\\01 Waterloo.mp3",
+                            L"Relinked: ..\\Music\\Abba\\Gold\\02 sos.MP3 -> ..\\Media\\Music\\Abba\\Gold\\02 SOS.mp3",
+                            L"Relinked: Q:\\Music\\Queen\\Jazz\\Mustapha.mp3 -> " + wideMedia + L"Queen\\Jazz\\Mustapha.mp3",
+                        }));
+    EXPECT_EQ(host.messages, (Lines{L"3 relinked, 0 ambiguous, 0 not found, 0 can't encode"}));
+}
+
+TEST_F(Repairs, TheSharedFoldersDecideAndEqualBestChangesNothing) {
+    Song(L"Lib\\Artist One\\Greatest\\01 Intro.mp3");
+    Song(L"Lib\\Artist Two\\Greatest\\01 Intro.mp3");
+    Song(L"Lib\\Artist Two\\Live\\01 Intro.mp3");
+    Song(L"Lib\\Twin A\\Best\\Same.mp3");
+    Song(L"Lib\\Twin B\\Best\\Same.mp3");
+    const std::string original =
+        "Q:\\Old\\ARTIST TWO\\Greatest\\01 Intro.mp3\r\nQ:\\Old\\Artist Two\\Live\\01 intro.mp3\r\n"
+        "Q:\\Old\\Artist One\\Greatest\\01 Intro.mp3\r\nQ:\\Old\\Best\\Same.mp3\r\nQ:\\Old\\Gone.mp3\r\n";
+    WriteBytes(playlist, original);
+
+    EXPECT_EQ(RelinkAgainst({folder / L"Lib"}), RunOutcome::Done);
+
+    const std::string lib = Narrow(folder / L"Lib\\");
+    EXPECT_EQ(ReadBytes(playlist), lib + "Artist Two\\Greatest\\01 Intro.mp3\r\n" + lib + "Artist Two\\Live\\01 Intro.mp3\r\n" +
+                                       lib + "Artist One\\Greatest\\01 Intro.mp3\r\nQ:\\Old\\Best\\Same.mp3\r\nQ:\\Old\\Gone.mp3\r\n");
+    ASSERT_EQ(host.log.size(), 5u);
+    EXPECT_EQ(host.log[3], L"Ambiguous: Q:\\Old\\Best\\Same.mp3 (2 candidates)");
+    EXPECT_EQ(host.log[4], L"Not found: Q:\\Old\\Gone.mp3");
+    EXPECT_EQ(host.messages, (Lines{L"3 relinked, 1 ambiguous, 1 not found, 0 can't encode"}));
+}
+
+TEST_F(Repairs, AConvertedLibraryIsFoundByAnotherAudioExtensionButTheSameNameComesFirst) {
+    Song(L"Flac\\Album\\Track.flac");
+    Song(L"Flac\\Album\\Track.cue");
+    Song(L"Flac\\Album\\Both.flac");
+    Song(L"Flac\\Album\\Both.mp3");
+    Song(L"Flac\\Album\\Cover.png");
+    WriteBytes(playlist, "Q:\\Album\\Track.mp3\r\nQ:\\Album\\Both.mp3\r\nQ:\\Album\\Cover.jpg\r\n");
+
+    EXPECT_EQ(RelinkAgainst({folder / L"Flac"}), RunOutcome::Done);
+
+    const std::string album = Narrow(folder / L"Flac\\Album\\");
+    EXPECT_EQ(ReadBytes(playlist), album + "Track.flac\r\n" + album + "Both.mp3\r\nQ:\\Album\\Cover.jpg\r\n");
+    EXPECT_EQ(host.log.size(), 3u);
+    EXPECT_EQ(host.log.empty() ? L"" : host.log.back(), L"Not found: Q:\\Album\\Cover.jpg");
+}
+
+TEST_F(Repairs, NothingToRelinkLeavesTheFileAloneWithoutABackup) {
+    Song(L"Lists\\Here.mp3");
+    Song(L"Lib\\Other.mp3");
+    const std::string original = "#EXTM3U\nHere.mp3\nhttp://radio.example/a.mp3\n\n";
+    WriteBytes(playlist, original);
+    FILETIME before{};
+    {
+        const HANDLE file = CreateFileW(playlist.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        GetFileTime(file, nullptr, nullptr, &before);
+        CloseHandle(file);
+    }
+
+    EXPECT_EQ(RelinkAgainst({folder / L"Lib"}), RunOutcome::Done);
+
+    EXPECT_EQ(ReadBytes(playlist), original);
+    EXPECT_FALSE(Exists(playlist + L"_backup"));
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_EQ(host.messages, (Lines{L"0 relinked, 0 ambiguous, 0 not found, 0 can't encode"}));
+}
+
+TEST_F(Repairs, ANewPathTheCodePageCannotHoldIsNotWritten) {
+    const PlaylistText ansi{};
+    if (ansi.Encode(L"日本")) GTEST_SKIP() << "the ANSI code page holds Japanese here";
+    Song(L"日本\\Song.mp3");
+    const std::string original = "Q:\\Old\\Song.mp3\r\n";
+    WriteBytes(playlist, original);
+
+    EXPECT_EQ(RelinkAgainst({folder.Path()}), RunOutcome::Done);
+
+    EXPECT_EQ(ReadBytes(playlist), original);
+    EXPECT_FALSE(Exists(playlist + L"_backup"));
+    EXPECT_EQ(host.log, (Lines{L"Can't encode: Q:\\Old\\Song.mp3 -> " + folder / L"日本\\Song.mp3"}));
+}
+
+TEST_F(Repairs, AFolderUnderTwoNamesIsWalkedOnceAndAMissingFolderIsNamed) {
+    Song(L"Lib\\Album\\Song.mp3");
+    // A link back up the tree: a junction (reparse point) where the system makes one, and under
+    // Wine a Unix symbolic link that may carry no mark at all; either way the walk must end.
+    const std::wstring link = folder / L"Lib\\Album\\Loop";
+    const bool linked = MakeFolderLink(link, folder / L"Lib");
+    if (!linked) GTEST_SKIP() << "cannot make a link to a folder here";
+    WriteBytes(playlist, "Q:\\Album\\Song.mp3\r\n");
+
+    const std::wstring missing = folder / L"No Such Folder";
+    const LibraryIndex library = LibraryIndex::Build(context, {folder / L"Lib", missing, folder / L"Lib\\Album"});
+
+    // Lib\Album is reached twice (inside Lib, then as a folder of its own): its song is indexed once.
+    EXPECT_EQ(library.FileCount(), 1u);
+    ASSERT_EQ(host.failures.size(), 1u);
+    EXPECT_EQ(host.failures[0].file, missing + L"\\");
+    EXPECT_EQ(Relink(context, library, playlist), RunOutcome::Done);
+    EXPECT_EQ(ReadBytes(playlist), Narrow(folder / L"Lib\\Album\\Song.mp3") + "\r\n");
+    EXPECT_TRUE(NamesIn(folder / L"Lib\\Album\\Loop\\").count(L"Album")) << "the link leads back up";
+    RemoveDirectoryW(link.c_str());
+    DeleteFileW(link.c_str());
+}
+
+TEST_F(Repairs, RestoreSwapsPlaylistAndBackupSoTwoRestoresGiveBackBoth) {
+    const std::string older = "#EXTM3U\r\nold.mp3\r\n";
+    const std::string newer = "#EXTM3U\r\nnew.mp3\r\n";
+    WriteBytes(playlist, newer);
+    WriteBytes(playlist + L"_backup", older);
+
+    EXPECT_EQ(RestoreBackup(context, playlist), RunOutcome::Done);
+    EXPECT_EQ(ReadBytes(playlist), older);
+    EXPECT_EQ(ReadBytes(playlist + L"_backup"), newer);
+    EXPECT_EQ(RestoreBackup(context, playlist), RunOutcome::Done);
+    EXPECT_EQ(ReadBytes(playlist), newer);
+    EXPECT_EQ(ReadBytes(playlist + L"_backup"), older);
+    EXPECT_EQ(NamesIn(lists), (std::set<std::wstring>{L"Party.m3u", L"Party.m3u_backup"}));
+    EXPECT_EQ(host.log, (Lines{L"Restored: " + playlist, L"Restored: " + playlist}));
+
+    DeleteFileW((playlist + L"_backup").c_str());
+    EXPECT_EQ(RestoreBackup(context, playlist), RunOutcome::NotFound);
+    EXPECT_EQ(host.messages, (Lines{L"There is no backup to restore: " + playlist + L"_backup"}));
+    EXPECT_EQ(ReadBytes(playlist), newer);
+}
+
+TEST_F(Repairs, MakeAbsoluteAndMakeRelativeRewriteOnlyWhatTheySay) {
+    Song(L"Music\\a.mp3");
+    const std::string original =
+        "#EXTINF:1,a\r\nSub\\..\\..\\Music\\.\\a.mp3\r\n\\Windows\\b.mp3\r\n\\\\box\\share\\c.mp3\r\nQ:\\d.mp3\r\n"
+        "http://x.example/e.mp3\r\n";
+    WriteBytes(playlist, original);
+
+    EXPECT_EQ(MakeAbsolute(context, playlist), RunOutcome::Done);
+    const std::string music = Narrow(folder / L"Music\\a.mp3");
+    const std::string absolute =
+        "#EXTINF:1,a\r\n" + music + "\r\nC:\\Windows\\b.mp3\r\n\\\\box\\share\\c.mp3\r\nQ:\\d.mp3\r\nhttp://x.example/e.mp3\r\n";
+    EXPECT_EQ(ReadBytes(playlist), absolute);
+    EXPECT_EQ(ReadBytes(playlist + L"_backup"), original);
+    ASSERT_EQ(host.log.size(), 2u);
+    EXPECT_EQ(host.log[0], L"Rewritten: Sub\\..\\..\\Music\\.\\a.mp3 -> " + folder / L"Music\\a.mp3");
+
+    EXPECT_EQ(MakeRelative(context, playlist), RunOutcome::Done);
+    // The temporary folder is on C:, like the Windows folder; the share and Q: stay.
+    const std::string relative = "#EXTINF:1,a\r\n..\\Music\\a.mp3\r\n" + Narrow(RelativePathFrom(lists, L"C:\\Windows\\b.mp3")) +
+                                 "\r\n\\\\box\\share\\c.mp3\r\nQ:\\d.mp3\r\nhttp://x.example/e.mp3\r\n";
+    EXPECT_EQ(ReadBytes(playlist), relative);
+
+    // Nothing left to change: untouched, the backup of the last change kept.
+    host.log.clear();
+    EXPECT_EQ(MakeRelative(context, playlist), RunOutcome::Done);
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_EQ(ReadBytes(playlist + L"_backup"), absolute);
+}
+
+// Every real playlist of the corpus: make-absolute, make-relative, make-absolute again gives the
+// first absolute form back, and the relative form names the very same paths.
+TEST_F(Repairs, RelativeAndAbsoluteRoundTripOnTheCorpus) {
+    std::wstring corpus = std::wstring(TALLOWMERE_CORPUS_DIR, TALLOWMERE_CORPUS_DIR + sizeof(TALLOWMERE_CORPUS_DIR) - 1);
+    for (wchar_t& c : corpus) c = c == L'/' ? L'\\' : c;
+    corpus = corpus.starts_with(L"\\") ? L"Z:" + corpus + L"\\" : corpus + L"\\";
+    int roundTrips = 0;
+    for (const std::wstring& name : NamesIn(corpus)) {
+        if (!name.ends_with(L".m3u") && !name.ends_with(L".m3u8")) continue;
+        SCOPED_TRACE(Narrow(name));
+        const std::wstring copy = lists + name;
+        WriteBytes(copy, ReadBytes(corpus + name));
+        if (MakeAbsolute(context, copy) != RunOutcome::Done) continue;  // no text playlist
+        const std::string absolute = ReadBytes(copy);
+        EXPECT_EQ(MakeRelative(context, copy), RunOutcome::Done);
+        const std::string relative = ReadBytes(copy);
+        EXPECT_EQ(MakeAbsolute(context, copy), RunOutcome::Done);
+        EXPECT_EQ(ReadBytes(copy), absolute);
+        // Line by line: each relative line resolves to its absolute line.
+        const auto absoluteLines = SplitLines(absolute);
+        const auto relativeLines = SplitLines(relative);
+        ASSERT_EQ(absoluteLines.size(), relativeLines.size());
+        const PlaylistText text = *ParsePlaylist(std::string(absolute), copy);
+        for (std::size_t i = 0; i < absoluteLines.size(); ++i) {
+            if (absoluteLines[i] == relativeLines[i] || ClassifyLine(relativeLines[i]) != LineKind::Entry) continue;
+            EXPECT_EQ(NormalizePath(ResolveEntry(text.Decode(relativeLines[i]), lists, context.programFolder)),
+                      text.Decode(absoluteLines[i]));
+        }
+        ++roundTrips;
+    }
+    EXPECT_GE(roundTrips, 20);
+}
+
+}  // namespace
+}  // namespace tallowmere::playlist
