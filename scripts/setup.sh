@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools  # Windows cross build
   wine wine64                                         # run tallowmere.exe and the Windows tests
   xvfb xauth x11-utils                                # a display of their own for the tests
+  libfuse3-dev fuse3 pkg-config                       # bench: a slow volume of its own (FUSE)
 )
 
 missing=()
