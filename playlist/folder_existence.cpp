@@ -27,39 +27,46 @@ bool ListableName(std::wstring_view name) {
     });
 }
 
+// A path from a volume's root ("E:\", "\\server\share\"), or from the root of a POSIX
+// file system (the native builds). Other texts are asked about directly.
+bool FullPath(std::wstring_view path) { return VolumeRootLength(path) != 0 || path.starts_with(L'/'); }
+
 std::size_t LastSeparator(std::wstring_view path) { return path.find_last_of(L"\\/"); }
 
 }  // namespace
 
 std::size_t FolderExistence::Add(std::wstring_view path) {
     const std::size_t separator = LastSeparator(path);
-    Query query{static_cast<std::uint32_t>(paths_.size()), static_cast<std::uint32_t>(path.size()), 0,
-                kNoGroup};
-    paths_.append(path);
-    if (separator != std::wstring_view::npos) {
-        query.nameLength = static_cast<std::uint32_t>(path.size() - separator - 1);
+    Query query{static_cast<std::uint32_t>(names_.size()), static_cast<std::uint32_t>(path.size()), kNoGroup};
+    if (separator != std::wstring_view::npos && path.size() < kShortPathLimit && FullPath(path) &&
+        ListableName(path.substr(separator + 1))) {
         const std::wstring_view folder = path.substr(0, separator + 1);
-        const std::wstring_view name = path.substr(separator + 1);
-        if (path.size() < kShortPathLimit && VolumeRootLength(path) != 0 && ListableName(name)) {
-            // Songs of one album follow each other: the folder of the last path first.
-            if (!groups_.empty() && groups_[lastGroup_].folder == folder) {
-                query.group = lastGroup_;
-            } else {
-                const auto [known, added] =
-                    groupOf_.try_emplace(std::wstring(folder), static_cast<std::uint32_t>(groups_.size()));
-                if (added) groups_.push_back({known->first, {}});
-                query.group = known->second;
-                lastGroup_ = query.group;
-            }
-            groups_[query.group].members.push_back(static_cast<std::uint32_t>(queries_.size()));
+        // Songs of one album follow each other: the folder of the last path first.
+        if (!groups_.empty() && groups_[lastGroup_].folder == folder) {
+            query.group = lastGroup_;
+        } else {
+            const auto [known, added] =
+                groupOf_.try_emplace(std::wstring(folder), static_cast<std::uint32_t>(groups_.size()));
+            if (added) groups_.push_back({known->first, {}});
+            query.group = known->second;
+            lastGroup_ = query.group;
         }
+        groups_[query.group].members.push_back(static_cast<std::uint32_t>(queries_.size()));
+        path.remove_prefix(separator + 1);  // the folder is the group's: only the name is kept
+        query.length = static_cast<std::uint32_t>(path.size());
     }
+    names_.append(path);
     queries_.push_back(query);
     return queries_.size() - 1;
 }
 
 void FolderExistence::AskDirectly(std::uint32_t index, std::wstring& scratch, std::size_t& directQueries) {
-    scratch.assign(PathOf(queries_[index]));
+    const Query& query = queries_[index];
+    if (query.group != kNoGroup) {
+        scratch.assign(groups_[query.group].folder).append(TextOf(query));
+    } else {
+        scratch.assign(TextOf(query));
+    }
     answers_[index] = FileExists(files_, scratch) ? 1 : 0;
     ++directQueries;
 }
@@ -80,7 +87,7 @@ void FolderExistence::AnswerTask(std::size_t task, std::size_t& listings, std::s
     wanted.reserve(group.members.size());
     for (const std::uint32_t member : group.members) {
         const Query& query = queries_[member];
-        wanted.emplace(PathOf(query).substr(query.length - query.nameLength), false);
+        wanted.emplace(TextOf(query), false);
     }
     const ErrorCode error = files_.ListFolder(group.folder, [&](const FolderEntry& entry) {
         if (entry.folder || entry.reparsePoint) return;  // a folder is no file; a link is asked
@@ -93,8 +100,7 @@ void FolderExistence::AnswerTask(std::size_t task, std::size_t& listings, std::s
             answers_[member] = 0;  // no such folder: a direct question finds nothing either
             continue;
         }
-        const Query& query = queries_[member];
-        if (error == 0 && wanted.at(PathOf(query).substr(query.length - query.nameLength))) {
+        if (error == 0 && wanted.at(TextOf(queries_[member]))) {
             answers_[member] = 1;
         } else {
             AskDirectly(member, scratch, directQueries);

@@ -33,6 +33,8 @@ public:
     // the order of adding.
     std::size_t Add(std::wstring_view path);
     std::size_t Size() const { return queries_.size(); }
+    // Room for about this many characters of paths, before they are added.
+    void Reserve(std::size_t characters) { names_.reserve(characters); }
 
     // Answers every path added. Up to files.ParallelQueries() folders are looked at at once;
     // letEventsRun is called about once every interval while the answers come in. The answers
@@ -50,11 +52,11 @@ public:
     Counts CountsSoFar() const;
 
 private:
+    // A path asked about directly is kept whole; one of a group by its name only.
     struct Query {
-        std::uint32_t offset;      // of the path in paths_
-        std::uint32_t length;      // of the path
-        std::uint32_t nameLength;  // of its last component
-        std::uint32_t group;       // kNoGroup when it is asked directly
+        std::uint32_t offset;  // of the text in names_
+        std::uint32_t length;  // of the text
+        std::uint32_t group;   // kNoGroup when it is asked directly
     };
     struct Group {
         std::wstring folder;  // with its trailing separator
@@ -62,8 +64,8 @@ private:
     };
     static constexpr std::uint32_t kNoGroup = 0xFFFFFFFF;
 
-    std::wstring_view PathOf(const Query& query) const {
-        return std::wstring_view(paths_).substr(query.offset, query.length);
+    std::wstring_view TextOf(const Query& query) const {
+        return std::wstring_view(names_).substr(query.offset, query.length);
     }
     void AskDirectly(std::uint32_t index, std::wstring& scratch, std::size_t& directQueries);
     // Answers the members of one group (or, for a task past the groups, one lone path).
@@ -72,7 +74,7 @@ private:
     std::size_t TaskSize(std::size_t task) const;
 
     FileSystem& files_;
-    std::wstring paths_;  // every path added, one after the other
+    std::wstring names_;  // the texts of the queries, one after the other
     std::vector<Query> queries_;
     std::vector<Group> groups_;
     std::unordered_map<std::wstring, std::uint32_t> groupOf_;  // folder -> its group
