@@ -61,7 +61,14 @@ namespace {
 
 
 #ifdef _WIN32
-using BenchFileSystem = shell::WinFileSystem;
+// The program's own file system; BENCH_PARALLEL=n measures other numbers of questions at once.
+class BenchFileSystem : public shell::WinFileSystem {
+public:
+    unsigned ParallelQueries() const override {
+        const char* given = std::getenv("BENCH_PARALLEL");
+        return given ? static_cast<unsigned>(std::atoi(given)) : WinFileSystem::ParallelQueries();
+    }
+};
 
 std::wstring BenchFolder() {
     wchar_t base[MAX_PATH];

@@ -35,44 +35,48 @@ std::size_t LastSeparator(std::wstring_view path) { return path.find_last_of(L"\
 
 }  // namespace
 
+std::uint32_t FolderExistence::GroupOf(std::wstring_view folder) {
+    // Songs of one album follow each other: the folder of the last path first.
+    if (lastGroup_ != kNone && FolderOf(lastGroup_) == folder) return lastGroup_;
+    const auto [known, added] = groupOfHash_.try_emplace(std::hash<std::wstring_view>{}(folder),
+                                                         static_cast<std::uint32_t>(groups_.size()));
+    if (added) {
+        groups_.push_back({static_cast<std::uint32_t>(queries_.size() - 1), kNone, 0});  // the path just added
+    } else if (FolderOf(known->second) != folder) {
+        return kNone;  // another folder with the same hash: this one is asked about directly
+    }
+    return lastGroup_ = known->second;
+}
+
 std::size_t FolderExistence::Add(std::wstring_view path) {
     const std::size_t separator = LastSeparator(path);
-    Query query{static_cast<std::uint32_t>(names_.size()), static_cast<std::uint32_t>(path.size()), kNoGroup};
+    const auto index = static_cast<std::uint32_t>(queries_.size());
+    queries_.push_back({static_cast<std::uint32_t>(paths_.size()), static_cast<std::uint32_t>(path.size()), 0,
+                        kNone, kNone});
+    paths_.append(path);
     if (separator != std::wstring_view::npos && path.size() < kShortPathLimit && FullPath(path) &&
         ListableName(path.substr(separator + 1))) {
-        const std::wstring_view folder = path.substr(0, separator + 1);
-        // Songs of one album follow each other: the folder of the last path first.
-        if (!groups_.empty() && groups_[lastGroup_].folder == folder) {
-            query.group = lastGroup_;
-        } else {
-            const auto [known, added] =
-                groupOf_.try_emplace(std::wstring(folder), static_cast<std::uint32_t>(groups_.size()));
-            if (added) groups_.push_back({known->first, {}});
-            query.group = known->second;
-            lastGroup_ = query.group;
+        queries_.back().folderLength = static_cast<std::uint32_t>(separator + 1);
+        const std::uint32_t group = GroupOf(path.substr(0, separator + 1));
+        if (group != kNone) {
+            Query& query = queries_[index];
+            query.group = group;
+            Group& members = groups_[group];
+            if (members.count++ != 0) queries_[members.last].nextInGroup = index;
+            members.last = index;
         }
-        groups_[query.group].members.push_back(static_cast<std::uint32_t>(queries_.size()));
-        path.remove_prefix(separator + 1);  // the folder is the group's: only the name is kept
-        query.length = static_cast<std::uint32_t>(path.size());
     }
-    names_.append(path);
-    queries_.push_back(query);
-    return queries_.size() - 1;
+    return index;
 }
 
 void FolderExistence::AskDirectly(std::uint32_t index, std::wstring& scratch, std::size_t& directQueries) {
-    const Query& query = queries_[index];
-    if (query.group != kNoGroup) {
-        scratch.assign(groups_[query.group].folder).append(TextOf(query));
-    } else {
-        scratch.assign(TextOf(query));
-    }
+    scratch.assign(PathOf(queries_[index]));
     answers_[index] = FileExists(files_, scratch) ? 1 : 0;
     ++directQueries;
 }
 
 std::size_t FolderExistence::TaskSize(std::size_t task) const {
-    return task < listed_.size() ? groups_[listed_[task]].members.size() : 1;
+    return task < listed_.size() ? groups_[listed_[task]].count : 1;
 }
 
 void FolderExistence::AnswerTask(std::size_t task, std::size_t& listings, std::size_t& directQueries) {
@@ -81,26 +85,28 @@ void FolderExistence::AnswerTask(std::size_t task, std::size_t& listings, std::s
         AskDirectly(lone_[task - listed_.size()], scratch, directQueries);
         return;
     }
-    const Group& group = groups_[listed_[task]];
+    const std::uint32_t groupIndex = listed_[task];
+    const Group& group = groups_[groupIndex];
+    auto nameOf = [&](std::uint32_t member) {
+        const Query& query = queries_[member];
+        return PathOf(query).substr(query.folderLength);
+    };
     // Each wanted name, and whether the listing holds it as a plain file.
     std::unordered_map<std::wstring_view, bool> wanted;
-    wanted.reserve(group.members.size());
-    for (const std::uint32_t member : group.members) {
-        const Query& query = queries_[member];
-        wanted.emplace(TextOf(query), false);
+    wanted.reserve(group.count);
+    for (std::uint32_t member = group.first; member != kNone; member = queries_[member].nextInGroup) {
+        wanted.emplace(nameOf(member), false);
     }
-    const ErrorCode error = files_.ListFolder(group.folder, [&](const FolderEntry& entry) {
+    const ErrorCode error = files_.ListFolder(std::wstring(FolderOf(groupIndex)), [&](const FolderEntry& entry) {
         if (entry.folder || entry.reparsePoint) return;  // a folder is no file; a link is asked
         const auto found = wanted.find(entry.name);
         if (found != wanted.end()) found->second = true;
     });
     ++listings;
-    for (const std::uint32_t member : group.members) {
+    for (std::uint32_t member = group.first; member != kNone; member = queries_[member].nextInGroup) {
         if (error == kPathNotFound) {
             answers_[member] = 0;  // no such folder: a direct question finds nothing either
-            continue;
-        }
-        if (error == 0 && wanted.at(TextOf(queries_[member]))) {
+        } else if (error == 0 && wanted.at(nameOf(member))) {
             answers_[member] = 1;
         } else {
             AskDirectly(member, scratch, directQueries);
@@ -115,11 +121,9 @@ void FolderExistence::AnswerAll(const std::function<void(std::size_t answered)>&
     lone_.clear();
     for (std::uint32_t index = 0; index < queries_.size(); ++index) {
         const Query& query = queries_[index];
-        if (query.group == kNoGroup) {
+        if (query.group == kNone || groups_[query.group].count < kListingThreshold) {
             lone_.push_back(index);
-        } else if (groups_[query.group].members.size() < kListingThreshold) {
-            lone_.push_back(index);
-        } else if (groups_[query.group].members.front() == index) {
+        } else if (groups_[query.group].first == index) {
             listed_.push_back(query.group);  // at its first member: folders in playlist order
         }
     }

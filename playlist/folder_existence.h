@@ -33,8 +33,6 @@ public:
     // the order of adding.
     std::size_t Add(std::wstring_view path);
     std::size_t Size() const { return queries_.size(); }
-    // Room for about this many characters of paths, before they are added.
-    void Reserve(std::size_t characters) { names_.reserve(characters); }
 
     // Answers every path added. Up to files.ParallelQueries() folders are looked at at once;
     // letEventsRun is called about once every interval while the answers come in. The answers
@@ -52,21 +50,30 @@ public:
     Counts CountsSoFar() const;
 
 private:
-    // A path asked about directly is kept whole; one of a group by its name only.
+    // Everything is kept in a few flat arrays: memory stays near the paths' own size however
+    // many folders there are.
     struct Query {
-        std::uint32_t offset;  // of the text in names_
-        std::uint32_t length;  // of the text
-        std::uint32_t group;   // kNoGroup when it is asked directly
+        std::uint32_t offset;       // of the path in paths_
+        std::uint32_t length;       // of the path
+        std::uint32_t folderLength; // of its folder, separator included
+        std::uint32_t group;        // kNone when it is asked directly
+        std::uint32_t nextInGroup;  // the next query of its group (kNone at the last)
     };
     struct Group {
-        std::wstring folder;  // with its trailing separator
-        std::vector<std::uint32_t> members;
+        std::uint32_t first;  // its first query (whose path also spells the folder)
+        std::uint32_t last;
+        std::uint32_t count;
     };
-    static constexpr std::uint32_t kNoGroup = 0xFFFFFFFF;
+    static constexpr std::uint32_t kNone = 0xFFFFFFFF;
 
-    std::wstring_view TextOf(const Query& query) const {
-        return std::wstring_view(names_).substr(query.offset, query.length);
+    std::wstring_view PathOf(const Query& query) const {
+        return std::wstring_view(paths_).substr(query.offset, query.length);
     }
+    std::wstring_view FolderOf(std::uint32_t group) const {
+        const Query& first = queries_[groups_[group].first];
+        return PathOf(first).substr(0, first.folderLength);
+    }
+    std::uint32_t GroupOf(std::wstring_view folder);
     void AskDirectly(std::uint32_t index, std::wstring& scratch, std::size_t& directQueries);
     // Answers the members of one group (or, for a task past the groups, one lone path).
     void AnswerTask(std::size_t task, std::size_t& listings, std::size_t& directQueries);
@@ -74,11 +81,13 @@ private:
     std::size_t TaskSize(std::size_t task) const;
 
     FileSystem& files_;
-    std::wstring names_;  // the texts of the queries, one after the other
+    std::wstring paths_;  // every path added, one after the other
     std::vector<Query> queries_;
     std::vector<Group> groups_;
-    std::unordered_map<std::wstring, std::uint32_t> groupOf_;  // folder -> its group
-    std::uint32_t lastGroup_ = 0;
+    // Hash of a folder's text -> its group; a folder whose hash another folder has already
+    // is not grouped (its paths are asked about directly).
+    std::unordered_map<std::size_t, std::uint32_t> groupOfHash_;
+    std::uint32_t lastGroup_ = kNone;
     // The tasks of AnswerAll: the folders to list, then the paths to ask about one by one.
     std::vector<std::uint32_t> listed_;
     std::vector<std::uint32_t> lone_;

@@ -98,8 +98,6 @@ private:
     // The first pass: resolves every entry, asks once per volume whether it can be reached,
     // and has the existence of the others found out.
     void FindExistence() {
-        // Names take fewer characters than the playlist has bytes (folders are kept once).
-        existence_.Reserve(playlist_.Body().size());
         LineReader reader(playlist_.Body());
         std::string_view line;
         std::string_view unusedPrefix;
