@@ -181,6 +181,17 @@ void FolderExistence::AnswerAll(const std::function<void(std::size_t answered)>&
     counts_.directQueries += workerCounts.directQueries;
 }
 
+void FolderExistence::Clear() {
+    paths_.clear();
+    queries_.clear();
+    groups_.clear();
+    groupOfHash_.clear();
+    lastGroup_ = kNone;
+    listed_.clear();
+    lone_.clear();
+    answers_.clear();
+}
+
 FolderExistence::Counts FolderExistence::CountsSoFar() const { return counts_; }
 
 }  // namespace tallowmere::playlist

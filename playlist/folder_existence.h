@@ -42,6 +42,9 @@ public:
 
     bool Exists(std::size_t index) const { return answers_[index] != 0; }
 
+    // Forgets the paths and answers (not the counts), keeping the memory for the next ones.
+    void Clear();
+
     // How the answers were found (for the benchmarks and tests).
     struct Counts {
         std::size_t listings = 0;       // folders listed

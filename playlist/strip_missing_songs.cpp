@@ -20,6 +20,8 @@ namespace {
 // the rewrite: one look per folder (FolderExistence), several at once where the file system
 // allows. The rewrite pass then keeps, drops and logs in the playlist's order.
 class MissingSongFilter {
+    static constexpr std::size_t kEntriesAskedAtOnce = 16384;
+
 public:
     MissingSongFilter(const RunContext& context, const PlaylistText& playlist,
                       const std::wstring& playlistPath)
@@ -53,7 +55,7 @@ public:
             context_.host.AppendLog(L"Unreachable: " +
                                     resolved_.substr(0, VolumeRootLength(resolved_)));
         }
-        if (verdict != Verdict::Tested || existence_.Exists(nextAnswer_++)) {
+        if (verdict != Verdict::Missing) {
             kept.Add(encodedPrefix, line);
             return;
         }
@@ -65,7 +67,8 @@ public:
 private:
     // What the first pass found for an entry (stream addresses are not counted).
     enum class Verdict : std::uint8_t {
-        Tested,                    // its answer is the next of existence_
+        Exists,
+        Missing,
         OnUnreachableVolume,       // kept untested
         FirstOnUnreachableVolume,  // kept untested, "Unreachable: " logged before it
     };
@@ -102,6 +105,17 @@ private:
         std::string_view line;
         std::string_view unusedPrefix;
         OperationHost& host = context_.host;
+        // The entries are asked about a slice at a time: the memory for their paths stays
+        // fixed however long the playlist (an album split across two slices is listed twice).
+        std::vector<std::size_t> asked;  // the verdicts the slice's answers go to
+        auto answer = [&] {
+            existence_.AnswerAll([&](std::size_t) { host.LetEventsRun(); }, host.EventInterval());
+            for (std::size_t i = 0; i < asked.size(); ++i) {
+                verdicts_[asked[i]] = existence_.Exists(i) ? Verdict::Exists : Verdict::Missing;
+            }
+            existence_.Clear();
+            asked.clear();
+        };
         auto last = std::chrono::steady_clock::now();
         for (std::size_t count = 1; reader.Next(line); ++count) {
             if (count % 32 == 0 && std::chrono::steady_clock::now() - last >= host.EventInterval()) {
@@ -110,21 +124,19 @@ private:
             }
             if (ClassifyLine(line) != LineKind::Entry || !Resolve(line, unusedPrefix)) continue;
             const std::size_t rootLength = VolumeRootLength(resolved_);
-            if (rootLength == 0) {
-                verdicts_.push_back(Verdict::Tested);
-                existence_.Add(resolved_);
-                continue;
-            }
             bool firstOnVolume = false;
-            if (!Reachable(std::wstring_view(resolved_).substr(0, rootLength), firstOnVolume)) {
+            if (rootLength != 0 &&
+                !Reachable(std::wstring_view(resolved_).substr(0, rootLength), firstOnVolume)) {
                 verdicts_.push_back(firstOnVolume ? Verdict::FirstOnUnreachableVolume
                                                   : Verdict::OnUnreachableVolume);
                 continue;
             }
-            verdicts_.push_back(Verdict::Tested);
+            asked.push_back(verdicts_.size());
+            verdicts_.push_back(Verdict::Missing);
             existence_.Add(resolved_);
+            if (asked.size() == kEntriesAskedAtOnce) answer();
         }
-        existence_.AnswerAll([&](std::size_t) { host.LetEventsRun(); }, host.EventInterval());
+        answer();
     }
 
     // Asks once per volume; firstOnVolume tells the first entry on a volume that cannot be
@@ -157,7 +169,6 @@ private:
     FolderExistence existence_;
     std::vector<Verdict> verdicts_;  // one per entry but stream addresses, in order
     std::size_t nextVerdict_ = 0;
-    std::size_t nextAnswer_ = 0;
     std::unordered_map<std::wstring, bool> reachable_;  // lower-cased volume root -> answer
     std::wstring lastRoot_;
     bool lastReachable_ = false;

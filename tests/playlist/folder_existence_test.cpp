@@ -41,16 +41,18 @@ public:
 std::vector<std::wstring> Library(CountingMemoryFileSystem& files) {
     std::vector<std::wstring> paths;
     for (int album = 0; album < 300; ++album) {
-        const std::wstring folder = L"E:\\Music\\Album " + std::to_wstring(album) + L"\\";
+        std::wstring folder = L"E:\\Music\\Album ";
+        folder.append(std::to_wstring(album)).append(L"\\");
         for (int song = 0; song < 12; ++song) {
-            const std::wstring path = folder + std::to_wstring(song) + L" Song.mp3";
-            if (album % 5 != 4 && (album * 12 + song) % 7 != 0) files.files[path] = "x";
+            std::wstring path = folder;
+            path.append(std::to_wstring(song)).append(L" Song.mp3");
+            if (album % 5 != 4 && (album * 12 + song) % 7 != 0) files.files[path] = std::string(1, 'x');
             paths.push_back(path);
         }
     }
-    files.files[L"E:\\Lone\\only.mp3"] = "x";
-    files.files[L"E:\\Refused\\a.mp3"] = "x";
-    files.files[L"E:\\Refused\\b.mp3"] = "x";
+    files.files[L"E:\\Lone\\only.mp3"] = std::string(1, 'x');
+    files.files[L"E:\\Refused\\a.mp3"] = std::string(1, 'x');
+    files.files[L"E:\\Refused\\b.mp3"] = std::string(1, 'x');
     files.refusedFolder = L"E:\\Refused\\";
     for (const wchar_t* odd : {L"E:\\Lone\\only.mp3", L"E:\\Music\\Album 0\\1 SONG.MP3",
                                L"E:\\Music\\Album 0\\1 Song.mp3.", L"E:\\Music\\Album 0\\",
