@@ -24,7 +24,7 @@ namespace tallowmere::playlist {
 class FolderExistence {
 public:
     // A folder asked about for fewer files than this is not listed: each file is asked
-    // directly (measured in bench/: a listing of an album costs about two direct questions).
+    // directly. A listing of one name never saves a question.
     static constexpr std::size_t kListingThreshold = 2;
 
     explicit FolderExistence(FileSystem& files) : files_(files) {}
