@@ -124,6 +124,10 @@ public:
 
     // Identity, length and last write time of the file that path finally names.
     virtual std::optional<FileStamp> StampOf(const std::wstring& path, ErrorCode* error = nullptr) = 0;
+
+    // How many of the questions above (FileLength, ListFolder) may be asked at once from
+    // other threads than the caller's: 1 for an implementation that is not safe for that.
+    virtual unsigned ParallelQueries() const { return 1; }
 };
 
 }  // namespace tallowmere::playlist

@@ -2,10 +2,14 @@
 // written as its resolved full path; logs every dropped entry. Entries on a volume that
 // cannot be reached (no such drive, no medium, share offline) are kept untested, and stream
 // addresses are kept as they are: neither is a missing song.
+#include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
+#include "playlist/folder_existence.h"
 #include "playlist/operations.h"
 #include "playlist/paths.h"
 #include "playlist/run.h"
@@ -13,7 +17,12 @@
 namespace tallowmere::playlist {
 namespace {
 
+// The run reads the whole playlist first, so existence is found out for all entries before
+// the rewrite: one look per folder (FolderExistence), several at once where the file system
+// allows. The rewrite pass then keeps, drops and logs in the playlist's order.
 class MissingSongFilter {
+    static constexpr std::size_t kEntriesAskedAtOnce = 16384;
+
 public:
     MissingSongFilter(const RunContext& context, const PlaylistText& playlist,
                       const std::wstring& playlistPath)
@@ -22,7 +31,10 @@ public:
           folder_(PlaylistFolder(playlistPath)),
           drive_(context.programFolder.substr(0, 2)),
           encodedFolder_(playlist.Encode(folder_)),
-          encodedDrive_(playlist.Encode(drive_)) {}
+          encodedDrive_(playlist.Encode(drive_)),
+          existence_(context.files) {
+        FindExistence();
+    }
 
     void operator()(std::string_view line, PlaylistWriter& kept) {
         switch (ClassifyLine(line)) {
@@ -34,34 +46,19 @@ public:
             case LineKind::Entry:
                 break;
         }
-        entry_.clear();
-        playlist_.AppendDecoded(entry_, line);
-        const std::wstring& entry = entry_;
-        if (IsStreamAddress(entry)) {
-            kept.Add(line);
+        const std::optional<std::string>* encodedPrefix = nullptr;
+        if (!Resolve(line, encodedPrefix)) {
+            kept.Add(line);  // a stream address
             return;
         }
-        // The prefixes are encoded once per run; only they are ever encoded, so the entry's
-        // own bytes go out as they came in. A prefix the playlist's encoding cannot hold
-        // exactly is not written: the entry is kept as read, and still names the same file.
-        std::wstring_view prefix;
-        const std::optional<std::string>* encodedPrefix = &kNoPrefix;
-        switch (FormOf(entry)) {
-            case EntryForm::Absolute:
-            case EntryForm::Network:
-                break;
-            case EntryForm::RootRelative:
-                prefix = drive_, encodedPrefix = &encodedDrive_;
-                break;
-            case EntryForm::Relative:
-                prefix = folder_, encodedPrefix = &encodedFolder_;
-                break;
+        const Verdict verdict = verdicts_[nextVerdict_++];
+        if (verdict == Verdict::FirstOnUnreachableVolume) {
+            context_.host.AppendLog(L"Unreachable: " +
+                                    resolved_.substr(0, VolumeRootLength(resolved_)));
         }
-        resolved_.assign(prefix).append(entry);
-        const std::size_t rootLength = VolumeRootLength(resolved_);
-        const bool unreachable =
-            rootLength != 0 && !Reachable(std::wstring_view(resolved_).substr(0, rootLength));
-        if (unreachable || FileExists(context_.files, resolved_)) {
+        if (verdict != Verdict::Missing) {
+            // A prefix the playlist's encoding cannot hold exactly is not written: the entry
+            // is kept as read, and still names the same file.
             if (*encodedPrefix) {
                 kept.Add(**encodedPrefix, line);
             } else {
@@ -75,8 +72,84 @@ public:
     }
 
 private:
-    // Asks once per volume; logs "Unreachable: " at the first entry on a volume that is not.
-    bool Reachable(std::wstring_view root) {
+    // What the first pass found for an entry (stream addresses are not counted).
+    enum class Verdict : std::uint8_t {
+        Exists,
+        Missing,
+        OnUnreachableVolume,       // kept untested
+        FirstOnUnreachableVolume,  // kept untested, "Unreachable: " logged before it
+    };
+
+    // Resolves an entry into resolved_ and gives the encoded prefix that goes before its
+    // bytes; false for a stream address, which is kept as it is.
+    bool Resolve(std::string_view line, const std::optional<std::string>*& encodedPrefix) {
+        entry_.clear();
+        playlist_.AppendDecoded(entry_, line);
+        const std::wstring& entry = entry_;
+        if (IsStreamAddress(entry)) return false;
+        // The prefixes are encoded once per run; only they are ever encoded, so the entry's
+        // own bytes go out as they came in.
+        std::wstring_view prefix;
+        encodedPrefix = &kNoPrefix;
+        switch (FormOf(entry)) {
+            case EntryForm::Absolute:
+            case EntryForm::Network:
+                break;
+            case EntryForm::RootRelative:
+                prefix = drive_, encodedPrefix = &encodedDrive_;
+                break;
+            case EntryForm::Relative:
+                prefix = folder_, encodedPrefix = &encodedFolder_;
+                break;
+        }
+        resolved_.assign(prefix).append(entry);
+        return true;
+    }
+
+    // The first pass: resolves every entry, asks once per volume whether it can be reached,
+    // and has the existence of the others found out.
+    void FindExistence() {
+        LineReader reader(playlist_.Body());
+        std::string_view line;
+        const std::optional<std::string>* unusedPrefix = nullptr;
+        OperationHost& host = context_.host;
+        // The entries are asked about a slice at a time: the memory for their paths stays
+        // fixed however long the playlist (an album split across two slices is listed twice).
+        std::vector<std::size_t> asked;  // the verdicts the slice's answers go to
+        auto answer = [&] {
+            existence_.AnswerAll([&](std::size_t) { host.LetEventsRun(); }, host.EventInterval());
+            for (std::size_t i = 0; i < asked.size(); ++i) {
+                verdicts_[asked[i]] = existence_.Exists(i) ? Verdict::Exists : Verdict::Missing;
+            }
+            existence_.Clear();
+            asked.clear();
+        };
+        auto last = std::chrono::steady_clock::now();
+        for (std::size_t count = 1; reader.Next(line); ++count) {
+            if (count % 32 == 0 && std::chrono::steady_clock::now() - last >= host.EventInterval()) {
+                host.LetEventsRun();
+                last = std::chrono::steady_clock::now();
+            }
+            if (ClassifyLine(line) != LineKind::Entry || !Resolve(line, unusedPrefix)) continue;
+            const std::size_t rootLength = VolumeRootLength(resolved_);
+            bool firstOnVolume = false;
+            if (rootLength != 0 &&
+                !Reachable(std::wstring_view(resolved_).substr(0, rootLength), firstOnVolume)) {
+                verdicts_.push_back(firstOnVolume ? Verdict::FirstOnUnreachableVolume
+                                                  : Verdict::OnUnreachableVolume);
+                continue;
+            }
+            asked.push_back(verdicts_.size());
+            verdicts_.push_back(Verdict::Missing);
+            existence_.Add(resolved_);
+            if (asked.size() == kEntriesAskedAtOnce) answer();
+        }
+        answer();
+    }
+
+    // Asks once per volume; firstOnVolume tells the first entry on a volume that cannot be
+    // reached, where "Unreachable: " is logged.
+    bool Reachable(std::wstring_view root, bool& firstOnVolume) {
         if (root == lastRoot_) return lastReachable_;  // the common case: the same volume again
         std::wstring key(root);
         LowerCaseInPlace(key);
@@ -84,7 +157,7 @@ private:
         if (known == reachable_.end()) {
             const std::wstring rootText(root);
             const bool reachable = context_.files.VolumeReachable(rootText);
-            if (!reachable) context_.host.AppendLog(L"Unreachable: " + rootText);
+            firstOnVolume = !reachable;
             known = reachable_.emplace(std::move(key), reachable).first;
         }
         lastRoot_ = root;
@@ -102,6 +175,9 @@ private:
     std::wstring entry_;     // reused from line to line
     std::wstring resolved_;  // reused from line to line
     std::wstring message_;   // reused from line to line
+    FolderExistence existence_;
+    std::vector<Verdict> verdicts_;  // one per entry but stream addresses, in order
+    std::size_t nextVerdict_ = 0;
     std::unordered_map<std::wstring, bool> reachable_;  // lower-cased volume root -> answer
     std::wstring lastRoot_;
     bool lastReachable_ = false;

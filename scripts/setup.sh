@@ -10,6 +10,7 @@ packages=(
   wine wine64                                         # run tallowmere.exe and the Windows tests
   xvfb xauth x11-utils                                # a display of their own for the tests
   x11-apps netpbm                                     # scripts/screenshot.sh: xwd, xwdtopnm, pnmtopng
+  libfuse3-dev fuse3 pkg-config                       # bench: a slow volume of its own (FUSE)
 )
 
 missing=()

@@ -59,6 +59,10 @@ public:
     LPARAM ItemData(int index) const { return SendMessageW(hwnd_, LB_GETITEMDATA, static_cast<WPARAM>(index), 0); }
     void SetItemHeight(int height) const { SendMessageW(hwnd_, LB_SETITEMHEIGHT, 0, MAKELPARAM(height, 0)); }
     void SetRedraw(bool redraw) const { SendMessageW(hwnd_, WM_SETREDRAW, redraw ? TRUE : FALSE, 0); }
+    // Room for items more lines holding bytes of text, before they are added.
+    void ReserveStorage(std::size_t items, std::size_t bytes) const {
+        SendMessageW(hwnd_, LB_INITSTORAGE, static_cast<WPARAM>(items), static_cast<LPARAM>(bytes));
+    }
     std::wstring ItemText(int index) const {
         const auto length = SendMessageW(hwnd_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
         if (length == LB_ERR) return {};

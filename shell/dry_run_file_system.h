@@ -58,6 +58,7 @@ public:
     std::optional<playlist::FileStamp> StampOf(const std::wstring& path, playlist::ErrorCode* error) override {
         return real_.StampOf(path, error);
     }
+    unsigned ParallelQueries() const override { return real_.ParallelQueries(); }
 
 private:
     static constexpr playlist::ErrorCode kFileNotFound = 2;  // ERROR_FILE_NOT_FOUND

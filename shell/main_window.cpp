@@ -12,6 +12,7 @@
 
 #include "res/resource.h"
 #include "shell/folder_rules.h"
+#include "shell/log_box.h"
 #include "shell/platform.h"
 #include "shell/watch_mode.h"
 #include "shell/win_file_system.h"
@@ -599,7 +600,7 @@ void frmMain::DrawFolderRow(const DRAWITEMSTRUCT& item) const {
 void frmMain::lstErrorLog_Click() {
     const int index = lstErrorLog_.Selected();
     if (index < 0) return;
-    ShowMessageBox(hwnd_, lstErrorLog_.ItemText(index), BoxButtons::Ok, BoxIcon::None);
+    ShowMessageBox(hwnd_, LogLineForBox(lstErrorLog_.ItemText(index)), BoxButtons::Ok, BoxIcon::None);
 }
 
 // ---- Playlist operations -------------------------------------------------------------------

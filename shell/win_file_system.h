@@ -38,6 +38,10 @@ public:
                                                      playlist::ErrorCode* error = nullptr) override;
     std::optional<playlist::FileStamp> StampOf(const std::wstring& path,
                                                playlist::ErrorCode* error = nullptr) override;
+    // The calls keep no state of their own; on a network share several requests in flight
+    // hide the round trips.
+    unsigned ParallelQueries() const override { return kParallelQueries; }
+    static constexpr unsigned kParallelQueries = 8;
 
 protected:
     // Writes the new content into the temporary file (a seam for tests that fail it midway).

@@ -5,16 +5,33 @@
 
 namespace tallowmere::shell {
 
-void WindowOperationHost::ClearLog() { errorLog_.Clear(); }
+void WindowOperationHost::ClearLog() {
+    pending_.clear();
+    errorLog_.Clear();
+}
 
-void WindowOperationHost::AppendLog(const std::wstring& line) { errorLog_.Add(line); }
+void WindowOperationHost::AppendLog(const std::wstring& line) { pending_.push_back(line); }
 
 std::size_t WindowOperationHost::LogCount() const {
     const int count = errorLog_.Count();
-    return count > 0 ? static_cast<std::size_t>(count) : 0;
+    return (count > 0 ? static_cast<std::size_t>(count) : 0) + pending_.size();
+}
+
+void WindowOperationHost::AddPendingLines() {
+    if (pending_.empty()) return;
+    std::size_t characters = 0;
+    for (const std::wstring& line : pending_) characters += line.size() + 1;
+    errorLog_.SetRedraw(false);
+    // Room for the whole batch at once rather than a few items at a time.
+    errorLog_.ReserveStorage(pending_.size(), characters * sizeof(wchar_t));
+    for (const std::wstring& line : pending_) errorLog_.Add(line);
+    errorLog_.SetRedraw(true);
+    InvalidateRect(errorLog_.Handle(), nullptr, TRUE);
+    pending_.clear();
 }
 
 void WindowOperationHost::ShowBusy(bool visible) {
+    if (!visible) AddPendingLines();
     busyLabel_.Show(visible);
     // Paint now: the operation may not let events run before its first line is done.
     RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -23,13 +40,18 @@ void WindowOperationHost::ShowBusy(bool visible) {
 void WindowOperationHost::SetCaption(const std::wstring& caption) { SetWindowTextW(window_, caption.c_str()); }
 
 void WindowOperationHost::ShowMessage(const std::wstring& prompt) {
+    AddPendingLines();
     ShowMessageBox(window_, prompt, BoxButtons::Ok, BoxIcon::None);
 }
 
 void WindowOperationHost::ReportFailure(const playlist::FileFailure& failure) {
+    AddPendingLines();
     ShowMessageBox(window_, FailurePrompt(failure), BoxButtons::Ok, BoxIcon::Critical);
 }
 
-void WindowOperationHost::LetEventsRun() { LetPendingEventsRun(window_); }
+void WindowOperationHost::LetEventsRun() {
+    AddPendingLines();
+    LetPendingEventsRun(window_);
+}
 
 }  // namespace tallowmere::shell

@@ -19,11 +19,13 @@ printf '#EXTM3U\r\nSongs\\a.mp3\r\nSONGS\\A.MP3\r\n' >"$work/dupes.m3u"
 printf '#EXTM3U\r\n#EXTINF:1,A\r\nSongs\\a.mp3\r\n\r\n#extinf:2,B\nSongs\\b.mp3\r#EXTINF' >"$work/tags.m3u"
 cp "$work/tags.m3u" "$work/tags.original"
 # Long enough for a run of some seconds under Wine: 400,000 songs that exist, one that does not.
+# Written in another letter case than the files', so that no folder listing answers for them
+# and every entry is asked about by itself.
 {
   printf '#EXTM3U\r\n'
-  seq 1 200000 | sed 's/.*/Songs\\a.mp3\r/'
+  seq 1 200000 | sed 's/.*/Songs\\A.MP3\r/'
   printf '#EXTINF:3,Gone\r\nSongs\\gone.mp3\r\n'
-  seq 1 200000 | sed 's/.*/Songs\\b.mp3\r/'
+  seq 1 200000 | sed 's/.*/Songs\\B.MP3\r/'
 } >"$work/long.m3u"
 
 e2e_start "$work"
@@ -86,8 +88,8 @@ e2e_expect "count=1" "item.0=Missing: gone.mp3"
 # Kept songs come back as full paths; the tag line of the missing song stays.
 lines=$(tr -d '\r' <"$work/long.m3u" | wc -l)
 [ "$lines" -eq 400002 ] || e2e_fail "the stripped playlist has $lines lines, not 400002"
-a_full="$work_win\\Songs\\a.mp3"
-b_full="$work_win\\Songs\\b.mp3"
+a_full="$work_win\\Songs\\A.MP3"
+b_full="$work_win\\Songs\\B.MP3"
 [ "$(sed -n 2p "$work/long.m3u")" == "$a_full"$'\r' ] || e2e_fail "line 2 is $(sed -n 2p "$work/long.m3u" | od -c | head -2)"
 [ "$(sed -n 200002p "$work/long.m3u")" == $'#EXTINF:3,Gone\r' ] || e2e_fail "the tag line of the missing song is gone"
 [ "$(sed -n 200003p "$work/long.m3u")" == "$b_full"$'\r' ] || e2e_fail "line 200003 is $(sed -n 200003p "$work/long.m3u")"

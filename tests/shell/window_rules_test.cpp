@@ -5,6 +5,7 @@
 
 #include "shell/folder_rules.h"
 #include "shell/layout.h"
+#include "shell/log_box.h"
 
 namespace tallowmere::shell {
 namespace {
@@ -139,6 +140,23 @@ TEST(FileList, NamesSortIgnoringCase) {
     std::vector<std::wstring> names{L"b.m3u", L"C.m3u", L"a.m3u", L"B2.m3u"};
     SortNames(names);
     EXPECT_EQ(names, (std::vector<std::wstring>{L"a.m3u", L"b.m3u", L"B2.m3u", L"C.m3u"}));
+}
+
+TEST(LogBox, LinesUpTo32767CharactersWholeLongerOnesCutWithDots) {
+    const std::wstring longest(32767, L'a');
+    EXPECT_EQ(LogLineForBox(longest), longest);
+    EXPECT_EQ(LogLineForBox(L"Missing: a.mp3"), L"Missing: a.mp3");
+
+    const std::wstring shown = LogLineForBox(L"Missing: " + std::wstring(10 * 1024 * 1024, L'b'));
+    EXPECT_EQ(shown.size(), 32767u);
+    EXPECT_EQ(shown.substr(0, 10), L"Missing: b");
+    EXPECT_TRUE(shown.ends_with(L"b..."));
+
+    // A character outside the basic plane straddling the cut is left out whole.
+    std::wstring pairs(32763, L'c');
+    for (int note = 0; note < 3; ++note) pairs += {wchar_t(0xD83C), wchar_t(0xDFB5)};  // a musical note
+    const std::wstring cut = LogLineForBox(pairs);
+    EXPECT_EQ(cut, std::wstring(32763, L'c') + L"...");
 }
 
 }  // namespace

@@ -1,0 +1,197 @@
+#include "playlist/folder_existence.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+
+#include "playlist/paths.h"
+
+namespace tallowmere::playlist {
+namespace {
+
+constexpr std::uint32_t kPathNotFound = 3;  // ERROR_PATH_NOT_FOUND: the folder is not there
+// Longer paths may be refused by a direct question although their folder can be listed.
+constexpr std::size_t kShortPathLimit = 260;  // MAX_PATH
+
+// Whether a listed name spelt like this one is certainly the file a direct question finds.
+// Names the system rewrites before it looks (trailing dots and spaces) or reads as something
+// else (streams, wildcards, devices' colons) are asked about directly.
+bool ListableName(std::wstring_view name) {
+    if (name.empty() || name.back() == L'.' || name.back() == L' ') return false;
+    return std::none_of(name.begin(), name.end(), [](wchar_t c) {
+        return c < 32 || c == L'<' || c == L'>' || c == L':' || c == L'"' || c == L'|' || c == L'?' ||
+               c == L'*';
+    });
+}
+
+// A path from a volume's root ("E:\", "\\server\share\"), or from the root of a POSIX
+// file system (the native builds). Other texts are asked about directly.
+bool FullPath(std::wstring_view path) { return VolumeRootLength(path) != 0 || path.starts_with(L'/'); }
+
+std::size_t LastSeparator(std::wstring_view path) { return path.find_last_of(L"\\/"); }
+
+}  // namespace
+
+std::uint32_t FolderExistence::GroupOf(std::wstring_view folder) {
+    // Songs of one album follow each other: the folder of the last path first.
+    if (lastGroup_ != kNone && FolderOf(lastGroup_) == folder) return lastGroup_;
+    const auto [known, added] = groupOfHash_.try_emplace(std::hash<std::wstring_view>{}(folder),
+                                                         static_cast<std::uint32_t>(groups_.size()));
+    if (added) {
+        groups_.push_back({static_cast<std::uint32_t>(queries_.size() - 1), kNone, 0});  // the path just added
+    } else if (FolderOf(known->second) != folder) {
+        return kNone;  // another folder with the same hash: this one is asked about directly
+    }
+    return lastGroup_ = known->second;
+}
+
+std::size_t FolderExistence::Add(std::wstring_view path) {
+    const std::size_t separator = LastSeparator(path);
+    const auto index = static_cast<std::uint32_t>(queries_.size());
+    queries_.push_back({static_cast<std::uint32_t>(paths_.size()), static_cast<std::uint32_t>(path.size()), 0,
+                        kNone, kNone});
+    paths_.append(path);
+    if (separator != std::wstring_view::npos && path.size() < kShortPathLimit && FullPath(path) &&
+        ListableName(path.substr(separator + 1))) {
+        queries_.back().folderLength = static_cast<std::uint32_t>(separator + 1);
+        const std::uint32_t group = GroupOf(path.substr(0, separator + 1));
+        if (group != kNone) {
+            Query& query = queries_[index];
+            query.group = group;
+            Group& members = groups_[group];
+            if (members.count++ != 0) queries_[members.last].nextInGroup = index;
+            members.last = index;
+        }
+    }
+    return index;
+}
+
+void FolderExistence::AskDirectly(std::uint32_t index, std::wstring& scratch, std::size_t& directQueries) {
+    scratch.assign(PathOf(queries_[index]));
+    answers_[index] = FileExists(files_, scratch) ? 1 : 0;
+    ++directQueries;
+}
+
+std::size_t FolderExistence::TaskSize(std::size_t task) const {
+    return task < listed_.size() ? groups_[listed_[task]].count : 1;
+}
+
+void FolderExistence::AnswerTask(std::size_t task, std::size_t& listings, std::size_t& directQueries) {
+    std::wstring scratch;
+    if (task >= listed_.size()) {
+        AskDirectly(lone_[task - listed_.size()], scratch, directQueries);
+        return;
+    }
+    const std::uint32_t groupIndex = listed_[task];
+    const Group& group = groups_[groupIndex];
+    auto nameOf = [&](std::uint32_t member) {
+        const Query& query = queries_[member];
+        return PathOf(query).substr(query.folderLength);
+    };
+    // Each wanted name, and whether the listing holds it as a plain file.
+    std::unordered_map<std::wstring_view, bool> wanted;
+    wanted.reserve(group.count);
+    for (std::uint32_t member = group.first; member != kNone; member = queries_[member].nextInGroup) {
+        wanted.emplace(nameOf(member), false);
+    }
+    const ErrorCode error = files_.ListFolder(std::wstring(FolderOf(groupIndex)), [&](const FolderEntry& entry) {
+        if (entry.folder || entry.reparsePoint) return;  // a folder is no file; a link is asked
+        const auto found = wanted.find(entry.name);
+        if (found != wanted.end()) found->second = true;
+    });
+    ++listings;
+    for (std::uint32_t member = group.first; member != kNone; member = queries_[member].nextInGroup) {
+        if (error == kPathNotFound) {
+            answers_[member] = 0;  // no such folder: a direct question finds nothing either
+        } else if (error == 0 && wanted.at(nameOf(member))) {
+            answers_[member] = 1;
+        } else {
+            AskDirectly(member, scratch, directQueries);
+        }
+    }
+}
+
+void FolderExistence::AnswerAll(const std::function<void(std::size_t answered)>& letEventsRun,
+                                std::chrono::milliseconds interval) {
+    answers_.assign(queries_.size(), 0);
+    listed_.clear();
+    lone_.clear();
+    for (std::uint32_t index = 0; index < queries_.size(); ++index) {
+        const Query& query = queries_[index];
+        if (query.group == kNone || groups_[query.group].count < kListingThreshold) {
+            lone_.push_back(index);
+        } else if (groups_[query.group].first == index) {
+            listed_.push_back(query.group);  // at its first member: folders in playlist order
+        }
+    }
+    const std::size_t taskCount = listed_.size() + lone_.size();
+    const std::size_t threads = std::min<std::size_t>(std::max(files_.ParallelQueries(), 1u), taskCount);
+
+    if (threads <= 1) {
+        auto last = std::chrono::steady_clock::now();
+        std::size_t answered = 0;
+        for (std::size_t task = 0; task < taskCount; ++task) {
+            AnswerTask(task, counts_.listings, counts_.directQueries);
+            answered += TaskSize(task);
+            if (std::chrono::steady_clock::now() - last >= interval) {
+                letEventsRun(answered);
+                last = std::chrono::steady_clock::now();
+            }
+        }
+        return;
+    }
+
+    // Workers take the folders in turn; each answer has its own slot, so they share nothing
+    // but the next task's number. This thread only lets the window's events run meanwhile.
+    std::atomic<std::size_t> nextTask{0};
+    std::atomic<std::size_t> answered{0};
+    std::mutex mutex;
+    std::condition_variable allDone;
+    std::size_t finishedWorkers = 0;
+    Counts workerCounts;
+    std::vector<std::thread> workers;
+    workers.reserve(threads);
+    for (std::size_t worker = 0; worker < threads; ++worker) {
+        workers.emplace_back([&] {
+            Counts mine;
+            for (std::size_t task; (task = nextTask.fetch_add(1)) < taskCount;) {
+                AnswerTask(task, mine.listings, mine.directQueries);
+                answered.fetch_add(TaskSize(task), std::memory_order_relaxed);
+            }
+            const std::lock_guard lock(mutex);
+            workerCounts.listings += mine.listings;
+            workerCounts.directQueries += mine.directQueries;
+            ++finishedWorkers;
+            allDone.notify_one();
+        });
+    }
+    {
+        std::unique_lock lock(mutex);
+        while (!allDone.wait_for(lock, interval, [&] { return finishedWorkers == threads; })) {
+            lock.unlock();
+            letEventsRun(answered.load(std::memory_order_relaxed));
+            lock.lock();
+        }
+    }
+    for (std::thread& worker : workers) worker.join();
+    counts_.listings += workerCounts.listings;
+    counts_.directQueries += workerCounts.directQueries;
+}
+
+void FolderExistence::Clear() {
+    paths_.clear();
+    queries_.clear();
+    groups_.clear();
+    groupOfHash_.clear();
+    lastGroup_ = kNone;
+    listed_.clear();
+    lone_.clear();
+    answers_.clear();
+}
+
+FolderExistence::Counts FolderExistence::CountsSoFar() const { return counts_; }
+
+}  // namespace tallowmere::playlist

@@ -1,0 +1,100 @@
+// Existence found per folder must answer exactly what asking about each file answers, with
+// one listing per album folder, whether the folders are looked at one by one or several at once.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "playlist/folder_existence.h"
+#include "playlist/paths.h"
+#include "tests/playlist/test_support.h"
+
+namespace tallowmere::playlist {
+namespace {
+
+// The memory file system, safe to ask from several threads once filled (it only reads then),
+// counting the questions.
+class CountingMemoryFileSystem : public testing::MemoryFileSystem {
+public:
+    unsigned parallel = 1;
+    std::atomic<int> lengthQueries{0};
+    std::atomic<int> listings{0};
+    std::wstring refusedFolder;  // listing it fails with "access denied"
+
+    std::optional<std::uint64_t> FileLength(const std::wstring& path, ErrorCode* error) override {
+        ++lengthQueries;
+        return MemoryFileSystem::FileLength(path, error);
+    }
+    ErrorCode ListFolder(const std::wstring& folder,
+                         const std::function<void(const FolderEntry&)>& visit) override {
+        ++listings;
+        if (folder == refusedFolder) return 5;  // ERROR_ACCESS_DENIED
+        return MemoryFileSystem::ListFolder(folder, visit);
+    }
+    unsigned ParallelQueries() const override { return parallel; }
+};
+
+// 300 albums of 12 songs; every fifth album is gone, every seventh song missing; the paths
+// also hold lone songs, odd spellings and songs of refused folder.
+std::vector<std::wstring> Library(CountingMemoryFileSystem& files) {
+    std::vector<std::wstring> paths;
+    for (int album = 0; album < 300; ++album) {
+        std::wstring folder = L"E:\\Music\\Album ";
+        folder.append(std::to_wstring(album)).append(L"\\");
+        for (int song = 0; song < 12; ++song) {
+            std::wstring path = folder;
+            path.append(std::to_wstring(song)).append(L" Song.mp3");
+            if (album % 5 != 4 && (album * 12 + song) % 7 != 0) files.files[path] = std::string(1, 'x');
+            paths.push_back(path);
+        }
+    }
+    files.files[L"E:\\Lone\\only.mp3"] = std::string(1, 'x');
+    files.files[L"E:\\Refused\\a.mp3"] = std::string(1, 'x');
+    files.files[L"E:\\Refused\\b.mp3"] = std::string(1, 'x');
+    files.refusedFolder = L"E:\\Refused\\";
+    for (const wchar_t* odd : {L"E:\\Lone\\only.mp3", L"E:\\Music\\Album 0\\1 SONG.MP3",
+                               L"E:\\Music\\Album 0\\1 Song.mp3.", L"E:\\Music\\Album 0\\",
+                               L"E:\\Music\\Album 0\\*.mp3", L"relative.mp3", L"\\\\\\x\\a.mp3",
+                               L"E:\\Refused\\a.mp3", L"E:\\Refused\\b.mp3", L"E:\\Refused\\c.mp3",
+                               L"E:\\Music\\Album 1\\1 Song.mp3"}) {
+        paths.push_back(odd);
+    }
+    return paths;
+}
+
+TEST(FolderExistence, AnswersAsEachFileWouldOnePassOrSeveralAtOnce) {
+    for (const unsigned parallel : {1u, 4u}) {
+        SCOPED_TRACE(parallel);
+        CountingMemoryFileSystem files;
+        files.parallel = parallel;
+        const std::vector<std::wstring> paths = Library(files);
+        FolderExistence existence(files);
+        for (const std::wstring& path : paths) existence.Add(path);
+        int eventRuns = 0;
+        existence.AnswerAll([&](std::size_t) { ++eventRuns; }, std::chrono::milliseconds(0));
+
+        files.lengthQueries = 0;
+        files.listings = 0;
+        std::size_t present = 0;
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            EXPECT_EQ(existence.Exists(i), FileExists(files, paths[i])) << std::string(paths[i].begin(), paths[i].end());
+            present += existence.Exists(i);
+        }
+        EXPECT_GT(present, 2000u);
+        EXPECT_LT(present, paths.size());
+        EXPECT_GT(eventRuns, 0) << "the window's events run while the answers come in";
+
+        // One listing per album and for the refused folder; direct questions only for the
+        // songs the listings do not show: the missing ones in albums still there, the odd
+        // spellings, the lone song and the songs of the refused folder.
+        const FolderExistence::Counts counts = existence.CountsSoFar();
+        EXPECT_EQ(counts.listings, 301u);
+        const std::size_t missingInPresentAlbums = 240 * 12 - (present - 4);
+        EXPECT_EQ(counts.directQueries, missingInPresentAlbums + 10);
+    }
+}
+
+}  // namespace
+}  // namespace tallowmere::playlist
