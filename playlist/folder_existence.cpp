@@ -130,7 +130,10 @@ void FolderExistence::AnswerAll(const std::function<void(std::size_t answered)>&
     const std::size_t taskCount = listed_.size() + lone_.size();
     const std::size_t threads = std::min<std::size_t>(std::max(files_.ParallelQueries(), 1u), taskCount);
 
-    if (threads <= 1) {
+    // Inline only when a single task of a single query is all there is: a folder's task can
+    // hold thousands of direct questions (names listed in another case), and the window's
+    // events must run meanwhile, which this thread does while workers answer.
+    if (taskCount == 0 || (taskCount == 1 && TaskSize(0) == 1)) {
         auto last = std::chrono::steady_clock::now();
         std::size_t answered = 0;
         for (std::size_t task = 0; task < taskCount; ++task) {
