@@ -163,6 +163,23 @@ public:
         closedir(listing);
         return 0;
     }
+    ErrorCode ListFolderIdentities(const std::wstring& folder,
+                                   const std::function<void(const FolderEntryIdentity&)>& visit) override {
+        DIR* listing = opendir(Narrow(folder).c_str());
+        if (!listing) return 3;
+        struct stat self {};
+        fstat(dirfd(listing), &self);
+        std::wstring name;
+        while (const dirent* entry = readdir(listing)) {
+            const std::string_view narrow(entry->d_name);
+            if (narrow == "." || narrow == "..") continue;
+            name.assign(narrow.begin(), narrow.end());
+            visit({name, {}, {static_cast<std::uint64_t>(self.st_dev), 0, static_cast<std::uint64_t>(entry->d_ino)},
+                   entry->d_type == DT_DIR, entry->d_type == DT_LNK});
+        }
+        closedir(listing);
+        return 0;
+    }
     std::optional<FileIdentity> IdentityOf(const std::wstring& path, ErrorCode* error) override {
         const std::optional<FileStamp> stamp = StampOf(path, error);
         if (!stamp) return std::nullopt;

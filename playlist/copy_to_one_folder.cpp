@@ -164,6 +164,48 @@ struct IdentityHash {
 };
 using IdentitySet = std::unordered_set<FileIdentity, IdentityHash>;
 
+// The identities of one folder's files by the keys of their names (long and short), from a
+// single listing: asking one costs no open. Links are followed by asking the file system.
+class FolderIdentities {
+public:
+    explicit FolderIdentities(FileSystem& files) : files_(files) {}
+
+    // The identity of the file or folder name in folder (a path ending in a backslash); none
+    // when nothing there has that name.
+    std::optional<FileIdentity> Of(const std::wstring& folder, const std::wstring& name) {
+        if (!listed_ || folder != folder_) List(folder);
+        if (!usable_) return files_.IdentityOf(folder + name);
+        const auto found = entries_.find(FileNameKey(name));
+        if (found == entries_.end()) return std::nullopt;
+        if (found->second.reparsePoint) return files_.IdentityOf(folder + name);
+        return found->second.identity;
+    }
+
+private:
+    struct Entry {
+        FileIdentity identity;
+        bool reparsePoint = false;
+    };
+
+    void List(const std::wstring& folder) {
+        listed_ = true;
+        folder_ = folder;
+        entries_.clear();
+        usable_ = files_.ListFolderIdentities(folder, [&](const FolderEntryIdentity& entry) {
+                      const Entry value{entry.identity, entry.reparsePoint};
+                      entries_.emplace(FileNameKey(entry.name), value);
+                      if (!entry.shortName.empty()) entries_.emplace(FileNameKey(entry.shortName), value);
+                  }) == 0;
+        if (!usable_) entries_.clear();
+    }
+
+    FileSystem& files_;
+    bool listed_ = false;
+    bool usable_ = false;
+    std::wstring folder_;  // as spelt: another spelling of the same folder is listed again
+    std::unordered_map<std::wstring, Entry> entries_;
+};
+
 enum class CopyState { Pending, Copied, Failed };
 
 // A song of the playlist: one per file, however often and however spelt it is listed.
@@ -190,7 +232,10 @@ class CopyRun {
 public:
     CopyRun(FileSystem& files, const PlaylistText& playlist, const std::wstring& playlistPath,
             std::wstring copyFolder)
-        : files_(files), copyFolder_(std::move(copyFolder)) {
+        : files_(files), copyFolder_(std::move(copyFolder)), copyFolderFiles_(files) {
+        // Songs' identities from a listing of their folder, the last one kept: playlists
+        // list a folder's songs together.
+        FolderIdentities sourceFiles(files);
         const std::wstring playlistFolder = PlaylistFolder(playlistPath);
         // Songs by the folded text of their path, and by identity: a text met again costs no
         // second look at the disk.
@@ -217,7 +262,9 @@ public:
                 song.plain = IsPlainFileName(song.name);
                 song.device = IsDeviceNamespacePath(source);
                 // A song that cannot be copied is never opened, not even to ask who it is.
-                if (song.plain && !song.device) song.identity = files_.IdentityOf(source);
+                if (song.plain && !song.device) {
+                    song.identity = sourceFiles.Of(source.substr(0, source.size() - song.name.size()), song.name);
+                }
                 const auto known = song.identity ? songByIdentity.find(*song.identity) : songByIdentity.end();
                 if (known != songByIdentity.end()) {
                     byText->second = known->second;
@@ -238,11 +285,11 @@ public:
     }
 
     // Songs that already lie in the copy folder under their own names keep them; asked once
-    // the copy folder exists.
+    // the copy folder exists, of one listing of it.
     void KeepSongsAlreadyThere() {
         for (Song& song : songs_) {
             if (!song.identity) continue;
-            if (files_.IdentityOf(copyFolder_ + song.name) == song.identity &&
+            if (copyFolderFiles_.Of(copyFolder_, song.name) == song.identity &&
                 taken_.insert(FileNameKey(song.name)).second) {
                 song.named = true;
                 song.copyName = song.name;
@@ -270,12 +317,13 @@ public:
             song.state = CopyState::Failed;
             return;
         }
+        // The copy's name stays taken for this run: no later song is copied over it.
         song.state = CopyState::Copied;
-        if (const std::optional<FileIdentity> copy = files_.IdentityOf(destination)) protected_.insert(*copy);
     }
 
-    // Whether the new playlist may be written at path: not over one of the songs, a copy made
-    // in this run or the selected playlist, whatever spelling leads there.
+    // Whether the new playlist may be written at path: not over one of the songs or the
+    // selected playlist, whatever spelling leads there. No copy of this run can be there: the
+    // new playlist's name was taken before the first copy, and each copy is a new file.
     bool MayWriteNewPlaylist(const std::wstring& path) {
         const std::optional<FileIdentity> there = files_.IdentityOf(path);
         return !there || !protected_.contains(*there);
@@ -290,7 +338,8 @@ private:
         song.copyNameBytes = song.nameBytes;
         for (unsigned k = 2;; ++k) {
             if (taken_.insert(FileNameKey(song.copyName)).second) {
-                const std::optional<FileIdentity> there = files_.IdentityOf(copyFolder_ + song.copyName);
+                // What the listing found there; names this run took since are in taken_.
+                const std::optional<FileIdentity> there = copyFolderFiles_.Of(copyFolder_, song.copyName);
                 if (there && there == song.identity) {
                     song.state = CopyState::Failed;  // already its copy, under another spelling
                     return;
@@ -308,6 +357,7 @@ private:
     std::vector<PlannedLine> lines_;
     std::unordered_set<std::wstring> taken_;  // FileNameKey of every name given out
     IdentitySet protected_;                   // files no copy may replace
+    FolderIdentities copyFolderFiles_;        // the copy folder as it was before the first copy
 };
 
 RunOutcome CopyToOneFolderUnguarded(const RunContext& context, const std::wstring& playlistPath) {

@@ -53,6 +53,15 @@ struct FolderEntry {
     bool reparsePoint = false;  // a junction, symbolic link or other reparse point
 };
 
+// One name in a folder listed with identities.
+struct FolderEntryIdentity {
+    std::wstring_view name;       // valid during the call that hands it out
+    std::wstring_view shortName;  // its 8.3 name; empty when it has none
+    FileIdentity identity;        // a reparse point's own, not its target's
+    bool folder = false;
+    bool reparsePoint = false;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -111,6 +120,12 @@ public:
     // folder cannot be listed (nothing is handed out then).
     virtual ErrorCode ListFolder(const std::wstring& folder,
                                  const std::function<void(const FolderEntry&)>& visit) = 0;
+
+    // ListFolder with each name's identity and short name, all from the one listing: no file
+    // is opened. An error (and nothing handed out) when the folder cannot be listed so; the
+    // caller then asks IdentityOf name by name.
+    virtual ErrorCode ListFolderIdentities(const std::wstring& folder,
+                                           const std::function<void(const FolderEntryIdentity&)>& visit) = 0;
 
     // Identity, length and last write time of the file that path finally names.
     virtual std::optional<FileStamp> StampOf(const std::wstring& path, ErrorCode* error = nullptr) = 0;

@@ -44,6 +44,10 @@ public:
                                    const std::function<void(const playlist::FolderEntry&)>& visit) override {
         return real_.ListFolder(folder, visit);
     }
+    playlist::ErrorCode ListFolderIdentities(
+        const std::wstring& folder, const std::function<void(const playlist::FolderEntryIdentity&)>& visit) override {
+        return real_.ListFolderIdentities(folder, visit);
+    }
     std::optional<playlist::FileIdentity> IdentityOf(const std::wstring& path,
                                                      playlist::ErrorCode* error) override {
         return real_.IdentityOf(path, error);

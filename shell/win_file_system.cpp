@@ -63,25 +63,13 @@ ErrorCode CreateTemporaryBeside(const std::wstring& path, std::wstring& temporar
     }
 }
 
-// Creates a new, empty file in folder under a name of its own that no other file has, for a
-// copy on its way in. The name does not grow with the copy's name, so a long song name that
-// fits its folder still gets a temporary name that fits.
-ErrorCode CreateCopyTemporaryIn(const std::wstring& folder, std::wstring& temporaryPath) {
-    LARGE_INTEGER counter{};
-    QueryPerformanceCounter(&counter);
-    for (unsigned attempt = 0;; ++attempt) {
-        wchar_t name[64];
-        std::swprintf(name, std::size(name), L"~copying-%lx-%llx-%u.tmp", GetCurrentProcessId(),
-                      static_cast<unsigned long long>(counter.QuadPart), attempt);
-        temporaryPath = folder + name;
-        const UniqueHandle handle(CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (handle.valid()) return ERROR_SUCCESS;
-        const DWORD error = GetLastError();
-        if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 100) {
-            return error;
-        }
-    }
+// A name in folder for a copy on its way in that no file has yet. The name does not grow with
+// the copy's name, so a long song name that fits its folder still gets a temporary name that
+// fits.
+std::wstring CopyTemporaryName(const std::wstring& folder, unsigned long long stamp, unsigned attempt) {
+    wchar_t name[64];
+    std::swprintf(name, std::size(name), L"~copying-%lx-%llx-%u.tmp", GetCurrentProcessId(), stamp, attempt);
+    return LongPathForm(folder + name);
 }
 
 ErrorCode MoveIntoPlace(const std::wstring& temporaryPath, const std::wstring& path) {
@@ -136,16 +124,31 @@ ErrorCode WinFileSystem::CopyReplacing(const std::wstring& from, const std::wstr
 
 ErrorCode WinFileSystem::CopyIntoPlace(const std::wstring& from, const std::wstring& to) {
     const NoCriticalErrorBoxes quiet;
+    const std::wstring source = LongPathForm(from);
+    const std::wstring folder = FolderOf(to);
+    LARGE_INTEGER counter{};
+    QueryPerformanceCounter(&counter);
+    // CopyFileW makes the temporary file itself, failing when the name is taken: one open of
+    // the new file, and nothing that is not this run's own is ever written.
     std::wstring temporaryPath;
-    if (const ErrorCode error = CreateCopyTemporaryIn(FolderOf(to), temporaryPath)) return error;
-    // The temporary file is this run's own, made just now: copying over it replaces nothing else.
-    ErrorCode error = CopyFileReplacing(from, temporaryPath);
+    ErrorCode error = ERROR_SUCCESS;
+    for (unsigned attempt = 0;; ++attempt) {
+        temporaryPath = CopyTemporaryName(folder, static_cast<unsigned long long>(counter.QuadPart), attempt);
+        if (CopyFileExW(source.c_str(), temporaryPath.c_str(), nullptr, nullptr, nullptr, COPY_FILE_FAIL_IF_EXISTS)) {
+            break;
+        }
+        error = GetLastError();
+        if (error == ERROR_SUCCESS) error = ERROR_GEN_FAILURE;
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+        if (attempt >= 100) return error;  // every name taken: none of them is ours to remove
+    }
     // Renamed without MOVEFILE_WRITE_THROUGH: the name changes in the volume's own order, and
     // waiting for the disk on every song costs several times the copy itself.
-    if (!error && !MoveFileExW(temporaryPath.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!error && !MoveFileExW(temporaryPath.c_str(), LongPathForm(to).c_str(), MOVEFILE_REPLACE_EXISTING)) {
         error = GetLastError();
     }
     if (error) {
+        // A copy that failed midway (a full disk) may have left its temporary file.
         SetFileAttributesW(temporaryPath.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only source's copy
         DeleteFileW(temporaryPath.c_str());
     }
@@ -291,6 +294,15 @@ ErrorCode WinFileSystem::ListFolder(const std::wstring& folder,
     const DWORD error = GetLastError();
     FindClose(find);
     return error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error;
+}
+
+ErrorCode WinFileSystem::ListFolderIdentities(
+    const std::wstring& folder, const std::function<void(const playlist::FolderEntryIdentity&)>& visit) {
+    const NoCriticalErrorBoxes quiet;
+    std::uint64_t volume = 0;
+    return ListFolderFileIds(folder, &volume, [&](const FolderFileId& entry) {
+        visit({entry.name, entry.shortName, {volume, 0, entry.index}, entry.folder, entry.reparsePoint});
+    });
 }
 
 std::optional<playlist::FileIdentity> WinFileSystem::IdentityOf(const std::wstring& path,

@@ -30,6 +30,9 @@ public:
     // FindFirstFileExW with the basic information and large fetches: one request for many names.
     playlist::ErrorCode ListFolder(const std::wstring& folder,
                                    const std::function<void(const playlist::FolderEntry&)>& visit) override;
+    // One FileIdBothDirectoryInfo listing through a handle on the folder.
+    playlist::ErrorCode ListFolderIdentities(
+        const std::wstring& folder, const std::function<void(const playlist::FolderEntryIdentity&)>& visit) override;
     std::optional<playlist::FileIdentity> IdentityOf(const std::wstring& path,
                                                      playlist::ErrorCode* error = nullptr) override;
     std::optional<playlist::FileStamp> StampOf(const std::wstring& path,

@@ -110,6 +110,15 @@ public:
         }
         return any ? 0 : 3;  // ERROR_PATH_NOT_FOUND: no file lies in that folder
     }
+    // The same files, each with the identity IdentityOf gives it; no short names.
+    ErrorCode ListFolderIdentities(const std::wstring& folder,
+                                   const std::function<void(const FolderEntryIdentity&)>& visit) override {
+        std::wstring prefix = folder;
+        if (!prefix.empty() && prefix.back() != L'\\') prefix += L'\\';
+        return ListFolder(folder, [&](const FolderEntry& entry) {
+            visit({entry.name, {}, *IdentityOf(prefix + std::wstring(entry.name), nullptr), false, false});
+        });
+    }
     // A file's identity is its path: the paths here are compared exactly anyway.
     std::optional<FileIdentity> IdentityOf(const std::wstring& path, ErrorCode* error) override {
         const std::optional<FileStamp> stamp = StampOf(path, error);
