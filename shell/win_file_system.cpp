@@ -15,12 +15,19 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <string_view>
+#include <vector>
 #include <utility>
 
 namespace tallowmere::shell {
 namespace {
 
 using playlist::ErrorCode;
+
+DWORD LastErrorOr(DWORD fallback) {
+    const DWORD code = GetLastError();
+    return code != ERROR_SUCCESS ? code : fallback;
+}
 
 // Keeps the system from asking for a disk while it lives.
 class NoCriticalErrorBoxes {
@@ -124,34 +131,79 @@ ErrorCode WinFileSystem::CopyReplacing(const std::wstring& from, const std::wstr
 
 ErrorCode WinFileSystem::CopyIntoPlace(const std::wstring& from, const std::wstring& to) {
     const NoCriticalErrorBoxes quiet;
-    const std::wstring source = LongPathForm(from);
+    // Shared as CopyFileW shares it: others may read it, nobody writes it meanwhile.
+    const UniqueHandle source(CreateFileW(LongPathForm(from).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!source.valid()) return LastErrorOr(ERROR_OPEN_FAILED);
+    FILE_BASIC_INFO sourceInfo{};
+    if (!GetFileInformationByHandleEx(source.get(), FileBasicInfo, &sourceInfo, sizeof sourceInfo)) {
+        return LastErrorOr(ERROR_READ_FAULT);
+    }
+    if (sourceInfo.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_ACCESS_DENIED;
+
+    // A temporary file of this run's own, made new (CREATE_NEW): nothing else is written.
     const std::wstring folder = FolderOf(to);
     LARGE_INTEGER counter{};
     QueryPerformanceCounter(&counter);
-    // CopyFileW makes the temporary file itself, failing when the name is taken: one open of
-    // the new file, and nothing that is not this run's own is ever written.
+    UniqueHandle copy;
     std::wstring temporaryPath;
-    ErrorCode error = ERROR_SUCCESS;
     for (unsigned attempt = 0;; ++attempt) {
         temporaryPath = CopyTemporaryName(folder, static_cast<unsigned long long>(counter.QuadPart), attempt);
-        if (CopyFileExW(source.c_str(), temporaryPath.c_str(), nullptr, nullptr, nullptr, COPY_FILE_FAIL_IF_EXISTS)) {
+        copy.reset(CreateFileW(temporaryPath.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (copy.valid()) break;
+        const DWORD error = LastErrorOr(ERROR_OPEN_FAILED);
+        if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 100) return error;
+    }
+
+    // Copied, dated and renamed through the one handle: the rename needs no open of its own,
+    // and a failure removes the file through it too.
+    ErrorCode error = ERROR_SUCCESS;
+    if (copyBuffer_.empty()) copyBuffer_.resize(256 * 1024);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(source.get(), copyBuffer_.data(), static_cast<DWORD>(copyBuffer_.size()), &got, nullptr)) {
+            error = LastErrorOr(ERROR_READ_FAULT);
             break;
         }
-        error = GetLastError();
-        if (error == ERROR_SUCCESS) error = ERROR_GEN_FAILURE;
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
-        if (attempt >= 100) return error;  // every name taken: none of them is ours to remove
+        if (got == 0) break;
+        if ((error = WriteAllBytes(copy.get(), std::string_view(copyBuffer_.data(), got)))) break;
     }
-    // Renamed without MOVEFILE_WRITE_THROUGH: the name changes in the volume's own order, and
-    // waiting for the disk on every song costs several times the copy itself.
-    if (!error && !MoveFileExW(temporaryPath.c_str(), LongPathForm(to).c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        error = GetLastError();
+    if (!error) {
+        // The last write time and the plain attributes go with the copy, as CopyFileW's do.
+        FILE_BASIC_INFO copyInfo{};
+        copyInfo.LastWriteTime = sourceInfo.LastWriteTime;
+        copyInfo.FileAttributes = sourceInfo.FileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+        if (copyInfo.FileAttributes == 0) copyInfo.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        if (!SetFileInformationByHandle(copy.get(), FileBasicInfo, &copyInfo, sizeof copyInfo)) {
+            error = LastErrorOr(ERROR_WRITE_FAULT);
+        }
     }
-    if (error) {
-        // A copy that failed midway (a full disk) may have left its temporary file.
-        SetFileAttributesW(temporaryPath.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only source's copy
-        DeleteFileW(temporaryPath.c_str());
+    if (!error) {
+        // Renamed without waiting for the disk: the name changes in the volume's own order,
+        // and write-through on every song costs several times the copy itself.
+        const std::wstring target = LongPathForm(to);
+        std::vector<unsigned char> rename(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(rename.data());
+        info->ReplaceIfExists = TRUE;
+        info->RootDirectory = nullptr;
+        info->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+        std::copy(target.begin(), target.end(), info->FileName);
+        info->FileName[target.size()] = L'\0';
+        if (SetFileInformationByHandle(copy.get(), FileRenameInfo, info, static_cast<DWORD>(rename.size()))) {
+            return copy.close() ? ERROR_SUCCESS : LastErrorOr(ERROR_WRITE_FAULT);
+        }
+        error = LastErrorOr(ERROR_WRITE_FAULT);
     }
+    // Undone: a read-only copy is made writable again so that it can go.
+    FILE_BASIC_INFO plain{};
+    plain.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(copy.get(), FileBasicInfo, &plain, sizeof plain);
+    FILE_DISPOSITION_INFO remove{TRUE};
+    const bool removedOnClose = SetFileInformationByHandle(copy.get(), FileDispositionInfo, &remove, sizeof remove);
+    copy.close();
+    if (!removedOnClose) DeleteFileW(temporaryPath.c_str());
     return error;
 }
 
