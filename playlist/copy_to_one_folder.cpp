@@ -467,14 +467,15 @@ RunOutcome CopyToOneFolderUnguarded(const RunContext& context, const std::wstrin
         if (TooLongForAFile(line)) {
             // Named as read, never decoded into more than the one text shown at a time.
             const std::string_view tail = NameTail(line);
-            std::wstring text;
-            text.reserve(tail.size() + 16);
-            text = L"Copying ";
-            playlist->AppendDecoded(text, tail);
-            host.SetCaption(text);
-            text.replace(0, 8, L"Couldn't Copy ");
-            host.AppendLog(text);
-            text = std::wstring();
+            {
+                std::wstring text;
+                text.reserve(tail.size() + 16);
+                text = L"Copying ";
+                playlist->AppendDecoded(text, tail);
+                host.SetCaption(text);
+                text.replace(0, 8, L"Couldn't Copy ");
+                host.AppendLog(text);
+            }  // gone before the new playlist takes its room
             add(tail);
         } else {
             const EntryLook look = run.LookUp(line, /*findSong=*/true);
