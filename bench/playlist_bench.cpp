@@ -346,6 +346,11 @@ int Main(int argc, char** argv) {
     BenchFileSystem files;
     CountingHost host;
     const std::wstring folder = BenchFolder();
+    const std::size_t shapeSize = argc > 1 ? static_cast<std::size_t>(std::atof(argv[1]) * 1e6) : 4000000;
+    if (argc > 2 && std::string(argv[2]) == "memory") {
+        PrintMemoryShapes(files, host, folder, shapeSize);
+        return 0;
+    }
     const std::wstring playlist = folder + L"bench.m3u";
     std::vector<std::wstring> entries;
     const std::string content = GeneratePlaylist(folder, entries);
@@ -394,7 +399,6 @@ int Main(int argc, char** argv) {
     print("Strip non-existant songs:", missing, "existence checks", "1.5x");
     print("Remove Tag Info:", tags, "read+write", "2x");
     std::printf("peak memory limit: 3x file + fixed overhead\n");
-    const std::size_t shapeSize = argc > 1 ? static_cast<std::size_t>(std::atof(argv[1]) * 1e6) : 4000000;
     PrintMemoryShapes(files, host, folder, shapeSize);
     files.ReplaceWholeFile(playlist, "");
     return 0;
@@ -403,5 +407,6 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace tallowmere::playlist
 
-// The one argument: the size of the memory shapes in MB (default 4).
+// Arguments: the size of the memory shapes in MB (default 4); "memory" after it runs the
+// memory shapes alone.
 int main(int argc, char** argv) { return tallowmere::playlist::Main(argc, argv); }

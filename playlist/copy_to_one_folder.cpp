@@ -466,16 +466,20 @@ RunOutcome CopyToOneFolderUnguarded(const RunContext& context, const std::wstrin
         }
         if (TooLongForAFile(line)) {
             // Named as read, never decoded into more than the one text shown at a time.
+            // Named as read; each text around the name made and gone in turn, before the new
+            // playlist takes its room.
             const std::string_view tail = NameTail(line);
-            {
-                std::wstring text;
-                text.reserve(tail.size() + 16);
-                text = L"Copying ";
-                playlist->AppendDecoded(text, tail);
-                host.SetCaption(text);
-                text.replace(0, 8, L"Couldn't Copy ");
-                host.AppendLog(text);
-            }  // gone before the new playlist takes its room
+            auto around = [&](const wchar_t* prefix) {
+                std::wstring text = prefix;
+                if (playlist->encoding == TextEncoding::Utf8) {
+                    AppendDecodedUtf8(text, tail);  // sized exactly: no second decoded copy
+                } else {
+                    playlist->AppendDecoded(text, tail);
+                }
+                return text;
+            };
+            host.SetCaption(around(L"Copying "));
+            host.AppendLog(around(L"Couldn't Copy "));
             add(tail);
         } else {
             const EntryLook look = run.LookUp(line, /*findSong=*/true);
