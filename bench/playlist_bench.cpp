@@ -110,6 +110,19 @@ public:
         }
         return std::rename(Narrow(temporary).c_str(), Narrow(to).c_str()) == 0 ? 0 : 5;
     }
+    // The same without the flush.
+    ErrorCode WriteIntoPlace(const std::wstring& path, std::string_view bytes) override {
+        const std::string temporary = Narrow(path) + ".tmp";
+        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0) return 5;
+        const bool ok = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        close(fd);
+        if (!ok || std::rename(temporary.c_str(), Narrow(path).c_str()) != 0) {
+            unlink(temporary.c_str());
+            return ok ? 5 : 29;
+        }
+        return 0;
+    }
     ErrorCode MakeFolder(const std::wstring& path) override {
         return mkdir(Narrow(path).c_str(), 0755) == 0 ? 0 : 5;
     }

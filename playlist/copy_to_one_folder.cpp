@@ -13,7 +13,9 @@
 //    run, is never written over: the song that wants it becomes "name (2).ext", "name (3).ext"...;
 //  - the new playlist's own name is taken from the start, so no song is copied over it.
 // Each song is copied to a temporary file in the copy folder and renamed into place when
-// whole, so a failed copy leaves neither a partial file nor a damaged earlier copy. Only plain
+// whole, so a failed copy leaves neither a partial file nor a damaged earlier copy; the new
+// playlist is written the same way, and like the copies it is not flushed first (waiting for
+// the disk there would wait for every copy before it). Only plain
 // Windows file names are written (no separators, ":" streams, "..", device names), and the copy
 // folder's own name must be one, so nothing lands outside the copy folder and the copy folder
 // lies directly inside the playlist's folder; other names are logged as failed copies and still
@@ -503,7 +505,7 @@ RunOutcome CopyToOneFolderUnguarded(const RunContext& context, const std::wstrin
 
     const std::wstring newPlaylistPath = run.CopyFolder() + playlistName;
     const ErrorCode written = run.MayWriteNewPlaylist(newPlaylistPath)
-                                  ? context.files.ReplaceWholeFile(newPlaylistPath, newPlaylist.Finish())
+                                  ? context.files.WriteIntoPlace(newPlaylistPath, newPlaylist.Finish())
                                   : kFileExists;
     host.SetCaption(kFinalCaption);
     if (written != 0) {

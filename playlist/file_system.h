@@ -79,6 +79,12 @@ public:
     // temporary file is left behind.
     virtual ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) = 0;
 
+    // Writes bytes to a new temporary file in path's folder and renames it in place of path
+    // (replacing a file there, or a link, never the link's target), not waiting for the disk
+    // first: for a file of the program's own beside copies made the same way. On failure path
+    // is exactly what it was and no temporary file is left behind.
+    virtual ErrorCode WriteIntoPlace(const std::wstring& path, std::string_view bytes) = 0;
+
     // Makes one folder; fails when it exists or cannot be made.
     virtual ErrorCode MakeFolder(const std::wstring& path) = 0;
 

@@ -26,6 +26,7 @@ public:
                                       playlist::FileStamp* stamp = nullptr) override {
         return real_.ReadWholeFile(path, bytes, stamp);
     }
+    playlist::ErrorCode WriteIntoPlace(const std::wstring&, std::string_view) override { return 0; }
     playlist::ErrorCode ReplaceWholeFile(const std::wstring&, std::string_view,
                                          const playlist::FileStamp* = nullptr) override {
         return 0;

@@ -129,6 +129,56 @@ ErrorCode WinFileSystem::CopyReplacing(const std::wstring& from, const std::wstr
     return CopyFileReplacing(from, to);
 }
 
+namespace {
+
+// A new file of this run's own in folder under a temporary name (CREATE_NEW: nothing else is
+// ever written), open for writing and for renaming or deleting through the handle.
+ErrorCode CreateTemporaryIn(const std::wstring& folder, UniqueHandle& file, std::wstring& temporaryPath) {
+    LARGE_INTEGER counter{};
+    QueryPerformanceCounter(&counter);
+    for (unsigned attempt = 0;; ++attempt) {
+        temporaryPath = CopyTemporaryName(folder, static_cast<unsigned long long>(counter.QuadPart), attempt);
+        file.reset(CreateFileW(temporaryPath.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.valid()) return ERROR_SUCCESS;
+        const DWORD error = LastErrorOr(ERROR_OPEN_FAILED);
+        if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 100) return error;
+    }
+}
+
+// Renames a whole temporary file through its handle in place of to, or, when error says it is
+// not whole or the rename fails, removes it through the handle. Not flushed first: the name
+// changes in the volume's own order, and waiting for the disk on every song costs several
+// times the copy itself.
+ErrorCode PutTemporaryInPlace(UniqueHandle& file, const std::wstring& temporaryPath, const std::wstring& to,
+                              ErrorCode error) {
+    if (!error) {
+        const std::wstring target = LongPathForm(to);
+        std::vector<unsigned char> rename(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(rename.data());
+        info->ReplaceIfExists = TRUE;
+        info->RootDirectory = nullptr;
+        info->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+        std::copy(target.begin(), target.end(), info->FileName);
+        info->FileName[target.size()] = L'\0';
+        if (SetFileInformationByHandle(file.get(), FileRenameInfo, info, static_cast<DWORD>(rename.size()))) {
+            return file.close() ? ERROR_SUCCESS : LastErrorOr(ERROR_WRITE_FAULT);
+        }
+        error = LastErrorOr(ERROR_WRITE_FAULT);
+    }
+    // Undone: a read-only copy is made writable again so that it can go.
+    FILE_BASIC_INFO plain{};
+    plain.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(file.get(), FileBasicInfo, &plain, sizeof plain);
+    FILE_DISPOSITION_INFO remove{TRUE};
+    const bool removedOnClose = SetFileInformationByHandle(file.get(), FileDispositionInfo, &remove, sizeof remove);
+    file.close();
+    if (!removedOnClose) DeleteFileW(temporaryPath.c_str());
+    return error;
+}
+
+}  // namespace
+
 ErrorCode WinFileSystem::CopyIntoPlace(const std::wstring& from, const std::wstring& to) {
     const NoCriticalErrorBoxes quiet;
     // Shared as CopyFileW shares it: others may read it, nobody writes it meanwhile.
@@ -140,21 +190,9 @@ ErrorCode WinFileSystem::CopyIntoPlace(const std::wstring& from, const std::wstr
         return LastErrorOr(ERROR_READ_FAULT);
     }
     if (sourceInfo.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_ACCESS_DENIED;
-
-    // A temporary file of this run's own, made new (CREATE_NEW): nothing else is written.
-    const std::wstring folder = FolderOf(to);
-    LARGE_INTEGER counter{};
-    QueryPerformanceCounter(&counter);
     UniqueHandle copy;
     std::wstring temporaryPath;
-    for (unsigned attempt = 0;; ++attempt) {
-        temporaryPath = CopyTemporaryName(folder, static_cast<unsigned long long>(counter.QuadPart), attempt);
-        copy.reset(CreateFileW(temporaryPath.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (copy.valid()) break;
-        const DWORD error = LastErrorOr(ERROR_OPEN_FAILED);
-        if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 100) return error;
-    }
+    if (const ErrorCode error = CreateTemporaryIn(FolderOf(to), copy, temporaryPath)) return error;
 
     // Copied, dated and renamed through the one handle: the rename needs no open of its own,
     // and a failure removes the file through it too.
@@ -180,31 +218,15 @@ ErrorCode WinFileSystem::CopyIntoPlace(const std::wstring& from, const std::wstr
             error = LastErrorOr(ERROR_WRITE_FAULT);
         }
     }
-    if (!error) {
-        // Renamed without waiting for the disk: the name changes in the volume's own order,
-        // and write-through on every song costs several times the copy itself.
-        const std::wstring target = LongPathForm(to);
-        std::vector<unsigned char> rename(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
-        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(rename.data());
-        info->ReplaceIfExists = TRUE;
-        info->RootDirectory = nullptr;
-        info->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
-        std::copy(target.begin(), target.end(), info->FileName);
-        info->FileName[target.size()] = L'\0';
-        if (SetFileInformationByHandle(copy.get(), FileRenameInfo, info, static_cast<DWORD>(rename.size()))) {
-            return copy.close() ? ERROR_SUCCESS : LastErrorOr(ERROR_WRITE_FAULT);
-        }
-        error = LastErrorOr(ERROR_WRITE_FAULT);
-    }
-    // Undone: a read-only copy is made writable again so that it can go.
-    FILE_BASIC_INFO plain{};
-    plain.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    SetFileInformationByHandle(copy.get(), FileBasicInfo, &plain, sizeof plain);
-    FILE_DISPOSITION_INFO remove{TRUE};
-    const bool removedOnClose = SetFileInformationByHandle(copy.get(), FileDispositionInfo, &remove, sizeof remove);
-    copy.close();
-    if (!removedOnClose) DeleteFileW(temporaryPath.c_str());
-    return error;
+    return PutTemporaryInPlace(copy, temporaryPath, to, error);
+}
+
+ErrorCode WinFileSystem::WriteIntoPlace(const std::wstring& path, std::string_view bytes) {
+    const NoCriticalErrorBoxes quiet;
+    UniqueHandle file;
+    std::wstring temporaryPath;
+    if (const ErrorCode error = CreateTemporaryIn(FolderOf(path), file, temporaryPath)) return error;
+    return PutTemporaryInPlace(file, temporaryPath, path, WriteAllBytes(file.get(), bytes));
 }
 
 ErrorCode WinFileSystem::MakeFolder(const std::wstring& path) { return MakeOneFolder(path); }

@@ -16,6 +16,7 @@ public:
     // The copy is made under a temporary name of its own and renamed into place when whole,
     // so the name never shows a partial file; not flushed, as CopyFileW does not flush.
     playlist::ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override;
+    playlist::ErrorCode WriteIntoPlace(const std::wstring& path, std::string_view bytes) override;
     playlist::ErrorCode MakeFolder(const std::wstring& path) override;
     // Shares reading and writing with other handles; a handle that shares neither makes it
     // fail with ERROR_SHARING_VIOLATION.

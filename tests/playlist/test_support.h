@@ -64,6 +64,10 @@ public:
     ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override {
         return CopyReplacing(from, to);
     }
+    ErrorCode WriteIntoPlace(const std::wstring& path, std::string_view bytes) override {
+        files[path] = std::string(bytes);
+        return 0;
+    }
     ErrorCode MakeFolder(const std::wstring& path) override {
         madeFolders.push_back(path);
         return 0;
