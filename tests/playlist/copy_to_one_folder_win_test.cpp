@@ -599,6 +599,18 @@ TEST(WinFileSystemCopyTest, CopiesIntoPlaceAndListsIdentitiesAsOpeningGivesThem)
     EXPECT_EQ(ReadBytes(root + L"copies\\song.mp3"), "the song");
     EXPECT_EQ(NamesIn(root + L"copies\\"), (Names{L"long.mp3", L"song.mp3"}));
 
+    // The new playlist's way in: a new file, then over it; where a folder has the name, or the
+    // folder is missing, it fails and leaves nothing behind.
+    EXPECT_EQ(files.WriteIntoPlace(root + L"copies\\list.m3u", "first"), 0u);
+    EXPECT_EQ(files.WriteIntoPlace(root + L"copies\\list.m3u", "second\r\n"), 0u);
+    EXPECT_EQ(ReadBytes(root + L"copies\\list.m3u"), "second\r\n");
+    ASSERT_TRUE(CreateDirectoryW((root + L"copies\\folder.m3u").c_str(), nullptr));
+    EXPECT_NE(files.WriteIntoPlace(root + L"copies\\folder.m3u", "never"), 0u);
+    EXPECT_NE(files.WriteIntoPlace(root + L"none\\list.m3u", "never"), 0u);
+    EXPECT_EQ(NamesIn(root + L"copies\\"), (Names{L"folder.m3u", L"list.m3u", L"long.mp3", L"song.mp3"}));
+    EXPECT_TRUE(NamesIn(root + L"copies\\folder.m3u\\").empty());
+    RemoveDirectoryW((root + L"copies\\folder.m3u").c_str());
+
     // One listing gives every name the identity that opening it gives, and its short name.
     std::map<std::wstring, FileIdentity> listed;
     std::map<std::wstring, std::wstring> shortNames;
