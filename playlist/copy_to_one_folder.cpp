@@ -166,8 +166,11 @@ struct IdentityHash {
 };
 using IdentitySet = std::unordered_set<FileIdentity, IdentityHash>;
 
-// The identities of one folder's files by the keys of their names (long and short), from a
-// single listing: asking one costs no open. Links are followed by asking the file system.
+// The identities of folders' files by the keys of their names (long and short), from a
+// single listing of each: asking one costs no open. Links are followed by asking the file
+// system. Listings are kept up to a fixed number of names in all, so a playlist that goes back
+// and forth between folders lists each once, and a folder too big to keep is asked name by
+// name instead.
 class FolderIdentities {
 public:
     explicit FolderIdentities(FileSystem& files) : files_(files) {}
@@ -175,37 +178,48 @@ public:
     // The identity of the file or folder name in folder (a path ending in a backslash); none
     // when nothing there has that name.
     std::optional<FileIdentity> Of(const std::wstring& folder, const std::wstring& name) {
-        if (!listed_ || folder != folder_) List(folder);
-        if (!usable_) return files_.IdentityOf(folder + name);
-        const auto found = entries_.find(FileNameKey(name));
-        if (found == entries_.end()) return std::nullopt;
+        auto listing = listings_.find(folder);  // as spelt: another spelling is listed again
+        if (listing == listings_.end()) listing = List(folder);
+        if (!listing->second.usable) return files_.IdentityOf(folder + name);
+        const auto found = listing->second.entries.find(FileNameKey(name));
+        if (found == listing->second.entries.end()) return std::nullopt;
         if (found->second.reparsePoint) return files_.IdentityOf(folder + name);
         return found->second.identity;
     }
 
 private:
+    static constexpr std::size_t kMostNames = 1 << 16;
     struct Entry {
         FileIdentity identity;
         bool reparsePoint = false;
     };
+    struct Listing {
+        bool usable = false;
+        std::unordered_map<std::wstring, Entry> entries;
+    };
 
-    void List(const std::wstring& folder) {
-        listed_ = true;
-        folder_ = folder;
-        entries_.clear();
-        usable_ = files_.ListFolderIdentities(folder, [&](const FolderEntryIdentity& entry) {
-                      const Entry value{entry.identity, entry.reparsePoint};
-                      entries_.emplace(FileNameKey(entry.name), value);
-                      if (!entry.shortName.empty()) entries_.emplace(FileNameKey(entry.shortName), value);
-                  }) == 0;
-        if (!usable_) entries_.clear();
+    std::unordered_map<std::wstring, Listing>::iterator List(const std::wstring& folder) {
+        if (names_ >= kMostNames) {
+            listings_.clear();
+            names_ = 0;
+        }
+        Listing listing;
+        std::size_t names = 0;
+        listing.usable = files_.ListFolderIdentities(folder, [&](const FolderEntryIdentity& entry) {
+                             if (++names > kMostNames) return;
+                             const Entry value{entry.identity, entry.reparsePoint};
+                             listing.entries.emplace(FileNameKey(entry.name), value);
+                             if (!entry.shortName.empty()) listing.entries.emplace(FileNameKey(entry.shortName), value);
+                         }) == 0 &&
+                         names <= kMostNames;
+        if (!listing.usable) listing.entries.clear();
+        names_ += listing.entries.size();
+        return listings_.insert_or_assign(folder, std::move(listing)).first;
     }
 
     FileSystem& files_;
-    bool listed_ = false;
-    bool usable_ = false;
-    std::wstring folder_;  // as spelt: another spelling of the same folder is listed again
-    std::unordered_map<std::wstring, Entry> entries_;
+    std::unordered_map<std::wstring, Listing> listings_;
+    std::size_t names_ = 0;  // in all listings kept
 };
 
 enum class CopyState { Pending, Copied, Failed };
@@ -395,9 +409,7 @@ private:
     const std::wstring& playlistPath_;
     const std::wstring playlistFolder_;
     std::wstring copyFolder_;
-    // Songs' identities from a listing of their folder, the last one kept: playlists list a
-    // folder's songs together.
-    FolderIdentities sourceFiles_;
+    FolderIdentities sourceFiles_;      // songs' identities, a listing of each of their folders
     FolderIdentities copyFolderFiles_;  // the copy folder as it was before the first copy
     std::vector<Song> songs_;
     std::unordered_map<FileIdentity, std::size_t, IdentityHash> songByIdentity_;
