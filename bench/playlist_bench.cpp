@@ -119,6 +119,19 @@ public:
         }
         return std::rename(Narrow(temporary).c_str(), Narrow(to).c_str()) == 0 ? 0 : 5;
     }
+    // The same without the flush.
+    ErrorCode WriteIntoPlace(const std::wstring& path, std::string_view bytes) override {
+        const std::string temporary = Narrow(path) + ".tmp";
+        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0) return 5;
+        const bool ok = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        close(fd);
+        if (!ok || std::rename(temporary.c_str(), Narrow(path).c_str()) != 0) {
+            unlink(temporary.c_str());
+            return ok ? 5 : 29;
+        }
+        return 0;
+    }
     ErrorCode MakeFolder(const std::wstring& path) override {
         return mkdir(Narrow(path).c_str(), 0755) == 0 ? 0 : 5;
     }
@@ -191,6 +204,23 @@ public:
         const std::optional<FileStamp> stamp = StampOf(path, nullptr);
         if (!stamp) return std::nullopt;
         return stamp->identity.indexLow;
+    }
+    ErrorCode ListFolderIdentities(const std::wstring& folder,
+                                   const std::function<void(const FolderEntryIdentity&)>& visit) override {
+        DIR* listing = opendir(Narrow(folder).c_str());
+        if (!listing) return 3;
+        struct stat self {};
+        fstat(dirfd(listing), &self);
+        std::wstring name;
+        while (const dirent* entry = readdir(listing)) {
+            const std::string_view narrow(entry->d_name);
+            if (narrow == "." || narrow == "..") continue;
+            name.assign(narrow.begin(), narrow.end());
+            visit({name, {}, {static_cast<std::uint64_t>(self.st_dev), 0, static_cast<std::uint64_t>(entry->d_ino)},
+                   entry->d_type == DT_DIR, entry->d_type == DT_LNK});
+        }
+        closedir(listing);
+        return 0;
     }
     std::optional<FileIdentity> IdentityOf(const std::wstring& path, ErrorCode* error) override {
         const std::optional<FileStamp> stamp = StampOf(path, error);
@@ -436,6 +466,11 @@ int Main(int argc, char** argv) {
     BenchFileSystem files;
     CountingHost host;
     const std::wstring folder = BenchFolder();
+    const std::size_t shapeSize = argc > 1 ? static_cast<std::size_t>(std::atof(argv[1]) * 1e6) : 4000000;
+    if (argc > 2 && std::string(argv[2]) == "memory") {
+        PrintMemoryShapes(files, host, folder, shapeSize);
+        return 0;
+    }
     const std::wstring playlist = folder + L"bench.m3u";
     std::vector<std::wstring> entries;
     const std::string content = GeneratePlaylist(folder, entries);
@@ -484,7 +519,6 @@ int Main(int argc, char** argv) {
     print("Strip non-existant songs:", missing, "existence checks", "1.5x");
     print("Remove Tag Info:", tags, "read+write", "2x");
     std::printf("peak memory limit: 3x file + fixed overhead\n");
-    const std::size_t shapeSize = argc > 1 ? static_cast<std::size_t>(std::atof(argv[1]) * 1e6) : 4000000;
     PrintMemoryShapes(files, host, folder, shapeSize);
     files.ReplaceWholeFile(playlist, "");
     return 0;
@@ -493,8 +527,9 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace tallowmere::playlist
 
-// playlist_bench [MB]                   the operations against their baselines, and peak memory on
-//                                       odd shapes of MB megabytes (default 4)
+// playlist_bench [MB [memory]]          the operations against their baselines, and peak memory on
+//                                       odd shapes of MB megabytes (default 4); "memory": the
+//                                       shapes alone
 // playlist_bench --library [folder [lines [rounds]]]
 //                                       Strip non-existant songs on an album library (made in
 //                                       folder, by default the bench's own; 200,000 lines)

@@ -13,7 +13,9 @@
 //    run, is never written over: the song that wants it becomes "name (2).ext", "name (3).ext"...;
 //  - the new playlist's own name is taken from the start, so no song is copied over it.
 // Each song is copied to a temporary file in the copy folder and renamed into place when
-// whole, so a failed copy leaves neither a partial file nor a damaged earlier copy. Only plain
+// whole, so a failed copy leaves neither a partial file nor a damaged earlier copy; the new
+// playlist is written the same way, and like the copies it is not flushed first (waiting for
+// the disk there would wait for every copy before it). Only plain
 // Windows file names are written (no separators, ":" streams, "..", device names), and the copy
 // folder's own name must be one, so nothing lands outside the copy folder and the copy folder
 // lies directly inside the playlist's folder; other names are logged as failed copies and still
@@ -164,85 +166,163 @@ struct IdentityHash {
 };
 using IdentitySet = std::unordered_set<FileIdentity, IdentityHash>;
 
+// The identities of folders' files by the keys of their names (long and short), from a
+// single listing of each: asking one costs no open. Links are followed by asking the file
+// system. Listings are kept up to a fixed number of names in all, so a playlist that goes back
+// and forth between folders lists each once, and a folder too big to keep is asked name by
+// name instead.
+class FolderIdentities {
+public:
+    explicit FolderIdentities(FileSystem& files) : files_(files) {}
+
+    // The identity of the file or folder name in folder (a path ending in a backslash); none
+    // when nothing there has that name.
+    std::optional<FileIdentity> Of(const std::wstring& folder, const std::wstring& name) {
+        auto listing = listings_.find(folder);  // as spelt: another spelling is listed again
+        if (listing == listings_.end()) listing = List(folder);
+        if (!listing->second.usable) return files_.IdentityOf(folder + name);
+        const auto found = listing->second.entries.find(FileNameKey(name));
+        if (found == listing->second.entries.end()) return std::nullopt;
+        if (found->second.reparsePoint) return files_.IdentityOf(folder + name);
+        return found->second.identity;
+    }
+
+private:
+    static constexpr std::size_t kMostNames = 1 << 16;
+    struct Entry {
+        FileIdentity identity;
+        bool reparsePoint = false;
+    };
+    struct Listing {
+        bool usable = false;
+        std::unordered_map<std::wstring, Entry> entries;
+    };
+
+    std::unordered_map<std::wstring, Listing>::iterator List(const std::wstring& folder) {
+        if (names_ >= kMostNames) {
+            listings_.clear();
+            names_ = 0;
+        }
+        Listing listing;
+        std::size_t names = 0;
+        listing.usable = files_.ListFolderIdentities(folder, [&](const FolderEntryIdentity& entry) {
+                             if (++names > kMostNames) return;
+                             const Entry value{entry.identity, entry.reparsePoint};
+                             listing.entries.emplace(FileNameKey(entry.name), value);
+                             if (!entry.shortName.empty()) listing.entries.emplace(FileNameKey(entry.shortName), value);
+                         }) == 0 &&
+                         names <= kMostNames;
+        if (!listing.usable) listing.entries.clear();
+        names_ += listing.entries.size();
+        return listings_.insert_or_assign(folder, std::move(listing)).first;
+    }
+
+    FileSystem& files_;
+    std::unordered_map<std::wstring, Listing> listings_;
+    std::size_t names_ = 0;  // in all listings kept
+};
+
 enum class CopyState { Pending, Copied, Failed };
 
-// A song of the playlist: one per file, however often and however spelt it is listed.
+// A song of the playlist that is there to copy: one per file, however often and however spelt
+// it is listed. Entries whose file is not found keep no state of their own, so a playlist of
+// many names that name nothing costs no memory per name.
 struct Song {
-    std::wstring source;                  // the resolved path (the first spelling met)
-    std::wstring name;                    // its file name, as GetFileName gives it
-    std::string nameBytes;                // the same in the playlist's bytes
-    bool plain = false;                   // the name can be written in the copy folder
-    bool device = false;                  // a device namespace path: never opened
-    std::optional<FileIdentity> identity;  // none when it cannot be opened to ask
-    bool named = false;                   // copyName chosen
-    std::wstring copyName;                // its name there (plain songs only)
-    std::string copyNameBytes;            // the same in the playlist's encoding
+    std::wstring source;         // the resolved path (the first spelling met)
+    std::wstring name;           // its file name, as GetFileName gives it
+    std::string nameBytes;       // the same in the playlist's bytes
+    FileIdentity identity;
+    bool named = false;          // copyName chosen
+    std::wstring copyName;       // its name in the copy folder
+    std::string copyNameBytes;   // the same in the playlist's encoding
     CopyState state = CopyState::Pending;
 };
 
-// A line of the new playlist: a tag line as read, or a song.
-struct PlannedLine {
-    std::string_view tag;  // empty for a song (an empty line is dropped, never planned)
-    std::size_t song = 0;
+// An entry with no song, as first met.
+struct NotFound {
+    std::uint64_t fingerprint = 0;  // of its path's key
+    std::wstring name;
+    std::string nameBytes;
+    bool copied = false;
 };
+
+// What an entry line names.
+struct EntryLook {
+    std::wstring source;  // the resolved path
+    std::wstring name;    // its file name
+    bool copyable = false;               // a plain file name and no device path
+    std::optional<std::size_t> song;     // the song, when its file was found
+};
+
+// The bytes after an entry's last backslash: its file name's, in every playlist encoding but
+// for double-byte trailing bytes of 0x5C.
+std::string_view NameTail(std::string_view line) {
+    const std::size_t slash = line.rfind('\\');
+    return slash == std::string_view::npos ? line : line.substr(slash + 1);
+}
+
+// A name of more bytes than three for each character of the longest file name holds more
+// characters than any file system allows: no file has it, and it is never decoded whole to
+// look for one (a one-line playlist of megabytes would cost several times its size).
+bool TooLongForAFile(std::string_view line) { return NameTail(line).size() > 3 * kLongestFileName; }
 
 class CopyRun {
 public:
     CopyRun(FileSystem& files, const PlaylistText& playlist, const std::wstring& playlistPath,
             std::wstring copyFolder)
-        : files_(files), copyFolder_(std::move(copyFolder)) {
-        const std::wstring playlistFolder = PlaylistFolder(playlistPath);
-        // Songs by the folded text of their path, and by identity: a text met again costs no
-        // second look at the disk.
-        std::unordered_map<std::wstring, std::size_t> songByText;
+        : files_(files),
+          playlist_(playlist),
+          playlistPath_(playlistPath),
+          playlistFolder_(PlaylistFolder(playlistPath)),
+          copyFolder_(std::move(copyFolder)),
+          sourceFiles_(files),
+          copyFolderFiles_(files),
+          recentlyTried_(kRecentlyTried) {
+        // Every song that is there, known before the first copy: a later song that already
+        // lies in the copy folder keeps its name, and no song is copied over another.
         std::unordered_map<FileIdentity, std::size_t, IdentityHash> songByIdentity;
         LineReader reader(playlist.Body());
         std::string_view line;
         while (reader.Next(line)) {
-            switch (ClassifyLine(line)) {
-                case LineKind::Empty:
-                    continue;
-                case LineKind::Tag:
-                    lines_.push_back({line, 0});
-                    continue;
-                case LineKind::Entry:
-                    break;
-            }
-            // The selected playlist's path is the drive source of root-relative entries.
-            std::wstring source = ResolveEntry(playlist.Decode(line), playlistFolder, playlistPath);
-            const auto [byText, newText] = songByText.try_emplace(FileNameKey(source), songs_.size());
-            if (newText) {
-                Song song;
-                song.name = GetFileName(source);
-                song.plain = IsPlainFileName(song.name);
-                song.device = IsDeviceNamespacePath(source);
-                // A song that cannot be copied is never opened, not even to ask who it is.
-                if (song.plain && !song.device) song.identity = files_.IdentityOf(source);
-                const auto known = song.identity ? songByIdentity.find(*song.identity) : songByIdentity.end();
-                if (known != songByIdentity.end()) {
-                    byText->second = known->second;
-                } else {
-                    song.nameBytes = FileNameBytes(line, song.name, playlist);
-                    song.source = std::move(source);
-                    if (song.identity) {
-                        songByIdentity.emplace(*song.identity, songs_.size());
-                        protected_.insert(*song.identity);
-                    }
-                    songs_.push_back(std::move(song));
-                }
-            }
-            lines_.push_back({{}, byText->second});
+            if (ClassifyLine(line) != LineKind::Entry || TooLongForAFile(line)) continue;
+            EntryLook look = LookUp(line, /*findSong=*/false);
+            if (!look.copyable) continue;
+            const std::optional<FileIdentity> identity = IdentityOfSource(look);
+            if (!identity || !songByIdentity.try_emplace(*identity, songs_.size()).second) continue;
+            Song song;
+            song.nameBytes = FileNameBytes(line, look.name, playlist);
+            song.source = std::move(look.source);
+            song.name = std::move(look.name);
+            song.identity = *identity;
+            protected_.insert(*identity);
+            songs_.push_back(std::move(song));
         }
+        songByIdentity_ = std::move(songByIdentity);
         if (const std::optional<FileIdentity> self = files_.IdentityOf(playlistPath)) protected_.insert(*self);
         taken_.insert(FileNameKey(GetFileName(playlistPath)));
     }
 
+    // The entry's resolved path, file name and, when findSong, its song.
+    EntryLook LookUp(std::string_view line, bool findSong) {
+        EntryLook look;
+        // The selected playlist's path is the drive source of root-relative entries.
+        look.source = ResolveEntry(playlist_.Decode(line), playlistFolder_, playlistPath_);
+        look.name = GetFileName(look.source);
+        look.copyable = IsPlainFileName(look.name) && !IsDeviceNamespacePath(look.source);
+        if (findSong && look.copyable) {
+            if (const std::optional<FileIdentity> identity = IdentityOfSource(look)) {
+                const auto found = songByIdentity_.find(*identity);
+                if (found != songByIdentity_.end()) look.song = found->second;
+            }
+        }
+        return look;
+    }
+
     // Songs that already lie in the copy folder under their own names keep them; asked once
-    // the copy folder exists.
+    // the copy folder exists, of one listing of it.
     void KeepSongsAlreadyThere() {
         for (Song& song : songs_) {
-            if (!song.identity) continue;
-            if (files_.IdentityOf(copyFolder_ + song.name) == song.identity &&
+            if (copyFolderFiles_.Of(copyFolder_, song.name) == song.identity &&
                 taken_.insert(FileNameKey(song.name)).second) {
                 song.named = true;
                 song.copyName = song.name;
@@ -252,45 +332,67 @@ public:
         }
     }
 
-    const std::vector<PlannedLine>& Lines() const { return lines_; }
     Song& SongAt(std::size_t index) { return songs_[index]; }
+    std::size_t SongCount() const { return songs_.size(); }
     const std::wstring& CopyFolder() const { return copyFolder_; }
+    const PlaylistText& Playlist() const { return playlist_; }
 
     // Copies a song into the copy folder, the first time it is met.
     void Copy(Song& song) {
         if (song.state != CopyState::Pending) return;
-        if (!song.plain || song.device) {
-            song.state = CopyState::Failed;
-            return;
-        }
         if (!song.named) ChooseCopyName(song);
         if (song.state != CopyState::Pending) return;
-        const std::wstring destination = copyFolder_ + song.copyName;
-        if (files_.CopyIntoPlace(song.source, destination) != 0) {
-            song.state = CopyState::Failed;
-            return;
-        }
-        song.state = CopyState::Copied;
-        if (const std::optional<FileIdentity> copy = files_.IdentityOf(destination)) protected_.insert(*copy);
+        // The copy's name stays taken for this run: no later song is copied over it.
+        song.state = files_.CopyIntoPlace(song.source, copyFolder_ + song.copyName) == 0 ? CopyState::Copied
+                                                                                          : CopyState::Failed;
     }
 
-    // Whether the new playlist may be written at path: not over one of the songs, a copy made
-    // in this run or the selected playlist, whatever spelling leads there.
+    // An entry with no song: its file was not found when the run began (or could not be
+    // asked), or it is no file to copy. Tried under its own name, in case it came meanwhile,
+    // once for each run of repeats of its path, which all take the first spelling's name.
+    const NotFound& CopyNotFound(const EntryLook& look, std::string_view line) {
+        const std::uint64_t fingerprint = std::hash<std::wstring>{}(FileNameKey(look.source)) | 1;  // 0: free
+        NotFound& entry = recentlyTried_[fingerprint % recentlyTried_.size()];
+        if (entry.fingerprint == fingerprint) return entry;
+        entry = {fingerprint, look.name, FileNameBytes(line, look.name, playlist_), false};
+        if (!look.copyable) return entry;
+        const std::wstring nameKey = FileNameKey(look.name);
+        if (taken_.contains(nameKey)) return entry;  // given to a song: never written over
+        const std::optional<FileIdentity> there = copyFolderFiles_.Of(copyFolder_, look.name);
+        if (there && protected_.contains(*there)) return entry;
+        if (files_.CopyIntoPlace(look.source, copyFolder_ + look.name) != 0) return entry;
+        taken_.insert(nameKey);
+        entry.copied = true;
+        return entry;
+    }
+
+    // Whether the new playlist may be written at path: not over one of the songs or the
+    // selected playlist, whatever spelling leads there. No copy of this run can be there: the
+    // new playlist's name was taken before the first copy, and each copy is a new file.
     bool MayWriteNewPlaylist(const std::wstring& path) {
         const std::optional<FileIdentity> there = files_.IdentityOf(path);
         return !there || !protected_.contains(*there);
     }
 
 private:
+    // Entries with no song met lately, by a fingerprint of their path: a fixed number, so
+    // that a name listed again nearby is not tried again, and costs no memory per name.
+    static constexpr std::size_t kRecentlyTried = 1024;
+
+    std::optional<FileIdentity> IdentityOfSource(const EntryLook& look) {
+        return sourceFiles_.Of(look.source.substr(0, look.source.size() - look.name.size()), look.name);
+    }
+
     // The song's own name, or the first "name (k).ext" that neither this run has given out nor
-    // a song of the playlist or a copy of this run holds on disk.
+    // a song of the playlist holds in the copy folder.
     void ChooseCopyName(Song& song) {
         song.named = true;
         song.copyName = song.name;
         song.copyNameBytes = song.nameBytes;
         for (unsigned k = 2;; ++k) {
             if (taken_.insert(FileNameKey(song.copyName)).second) {
-                const std::optional<FileIdentity> there = files_.IdentityOf(copyFolder_ + song.copyName);
+                // What the listing found there; names this run took since are in taken_.
+                const std::optional<FileIdentity> there = copyFolderFiles_.Of(copyFolder_, song.copyName);
                 if (there && there == song.identity) {
                     song.state = CopyState::Failed;  // already its copy, under another spelling
                     return;
@@ -303,12 +405,39 @@ private:
     }
 
     FileSystem& files_;
+    const PlaylistText& playlist_;
+    const std::wstring& playlistPath_;
+    const std::wstring playlistFolder_;
     std::wstring copyFolder_;
+    FolderIdentities sourceFiles_;      // songs' identities, a listing of each of their folders
+    FolderIdentities copyFolderFiles_;  // the copy folder as it was before the first copy
     std::vector<Song> songs_;
-    std::vector<PlannedLine> lines_;
+    std::unordered_map<FileIdentity, std::size_t, IdentityHash> songByIdentity_;
     std::unordered_set<std::wstring> taken_;  // FileNameKey of every name given out
     IdentitySet protected_;                   // files no copy may replace
+    std::vector<NotFound> recentlyTried_;
 };
+
+// The lines the new playlist gets (all but the empty ones) and about the bytes it takes:
+// every line and its CR LF, and room for a number after each song's name.
+struct NewPlaylistSize {
+    std::size_t lines = 0;
+    std::size_t bytes = 0;
+};
+
+NewPlaylistSize MeasureNewPlaylist(std::string_view body, std::size_t songs) {
+    NewPlaylistSize size;
+    LineReader reader(body);
+    std::string_view line;
+    while (reader.Next(line)) {
+        const LineKind kind = ClassifyLine(line);
+        if (kind == LineKind::Empty) continue;
+        ++size.lines;
+        size.bytes += (kind == LineKind::Tag ? line.size() : NameTail(line).size()) + 2;
+    }
+    size.bytes += songs * 16;
+    return size;
+}
 
 RunOutcome CopyToOneFolderUnguarded(const RunContext& context, const std::wstring& playlistPath) {
     OperationHost& host = context.host;
@@ -327,21 +456,59 @@ RunOutcome CopyToOneFolderUnguarded(const RunContext& context, const std::wstrin
     CreatePathTree(context.files, run.CopyFolder());
     run.KeepSongsAlreadyThere();
 
+    const NewPlaylistSize size = MeasureNewPlaylist(playlist->Body(), run.SongCount());
     PlaylistWriter newPlaylist(playlist->Bom());
-    // The planned lines are the playlist's lines less the empty ones: counted already.
-    EventPacer pacer(host, run.Lines().size());
-    for (const PlannedLine& line : run.Lines()) {
-        if (!line.tag.empty()) {
-            newPlaylist.Add(line.tag);
+    // Reserved at the first line, after its caption and log text: a playlist of one huge line
+    // then never holds that text and the new playlist at once.
+    bool reserved = false;
+    auto add = [&](std::string_view bytes) {
+        if (!reserved) newPlaylist.Reserve(size.bytes + playlist->Bom().size());
+        reserved = true;
+        newPlaylist.Add(bytes);
+    };
+    EventPacer pacer(host, size.lines);
+    LineReader reader(playlist->Body());
+    std::string_view line;
+    while (reader.Next(line)) {
+        const LineKind kind = ClassifyLine(line);
+        if (kind == LineKind::Empty) continue;
+        if (kind == LineKind::Tag) {
+            add(line);
             pacer.Tick();
             if (pacer.Cancelled()) return RunOutcome::Cancelled;
             continue;
         }
-        Song& song = run.SongAt(line.song);
-        host.SetCaption(L"Copying " + song.name);
-        run.Copy(song);
-        newPlaylist.Add(song.named ? song.copyNameBytes : song.nameBytes);
-        if (song.state == CopyState::Failed) host.AppendLog(L"Couldn't Copy " + song.name);
+        if (TooLongForAFile(line)) {
+            // Named as read, never decoded into more than the one text shown at a time.
+            // Named as read; each text around the name made and gone in turn, before the new
+            // playlist takes its room.
+            const std::string_view tail = NameTail(line);
+            auto around = [&](const wchar_t* prefix) {
+                std::wstring text = prefix;
+                if (playlist->encoding == TextEncoding::Utf8) {
+                    AppendDecodedUtf8(text, tail);  // sized exactly: no second decoded copy
+                } else {
+                    playlist->AppendDecoded(text, tail);
+                }
+                return text;
+            };
+            host.SetCaption(around(L"Copying "));
+            host.AppendLog(around(L"Couldn't Copy "));
+            add(tail);
+        } else {
+            const EntryLook look = run.LookUp(line, /*findSong=*/true);
+            host.SetCaption(L"Copying " + look.name);
+            if (look.song) {
+                Song& song = run.SongAt(*look.song);
+                run.Copy(song);
+                if (song.state == CopyState::Failed) host.AppendLog(L"Couldn't Copy " + look.name);
+                add(song.named ? song.copyNameBytes : song.nameBytes);
+            } else {
+                const NotFound& entry = run.CopyNotFound(look, line);
+                if (!entry.copied) host.AppendLog(L"Couldn't Copy " + entry.name);
+                add(entry.nameBytes);
+            }
+        }
         pacer.TickAfterSlowStep();
         if (pacer.Cancelled()) return RunOutcome::Cancelled;
     }
@@ -350,7 +517,7 @@ RunOutcome CopyToOneFolderUnguarded(const RunContext& context, const std::wstrin
 
     const std::wstring newPlaylistPath = run.CopyFolder() + playlistName;
     const ErrorCode written = run.MayWriteNewPlaylist(newPlaylistPath)
-                                  ? context.files.ReplaceWholeFile(newPlaylistPath, newPlaylist.Finish())
+                                  ? context.files.WriteIntoPlace(newPlaylistPath, newPlaylist.Finish())
                                   : kFileExists;
     host.SetCaption(kFinalCaption);
     if (written != 0) {

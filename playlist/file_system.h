@@ -53,6 +53,15 @@ struct FolderEntry {
     bool reparsePoint = false;  // a junction, symbolic link or other reparse point
 };
 
+// One name in a folder listed with identities.
+struct FolderEntryIdentity {
+    std::wstring_view name;       // valid during the call that hands it out
+    std::wstring_view shortName;  // its 8.3 name; empty when it has none
+    FileIdentity identity;        // a reparse point's own, not its target's
+    bool folder = false;
+    bool reparsePoint = false;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -69,6 +78,12 @@ public:
     // it in place of to (replacing a file there). On failure to is exactly what it was and no
     // temporary file is left behind.
     virtual ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) = 0;
+
+    // Writes bytes to a new temporary file in path's folder and renames it in place of path
+    // (replacing a file there, or a link, never the link's target), not waiting for the disk
+    // first: for a file of the program's own beside copies made the same way. On failure path
+    // is exactly what it was and no temporary file is left behind.
+    virtual ErrorCode WriteIntoPlace(const std::wstring& path, std::string_view bytes) = 0;
 
     // Makes one folder; fails when it exists or cannot be made.
     virtual ErrorCode MakeFolder(const std::wstring& path) = 0;
@@ -121,6 +136,12 @@ public:
     // each step atomic: at no moment is either content on disk under no name. On failure
     // both files are as they were.
     virtual ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath) = 0;
+
+    // ListFolder with each name's identity and short name, all from the one listing: no file
+    // is opened. An error (and nothing handed out) when the folder cannot be listed so; the
+    // caller then asks IdentityOf name by name.
+    virtual ErrorCode ListFolderIdentities(const std::wstring& folder,
+                                           const std::function<void(const FolderEntryIdentity&)>& visit) = 0;
 
     // Identity, length and last write time of the file that path finally names.
     virtual std::optional<FileStamp> StampOf(const std::wstring& path, ErrorCode* error = nullptr) = 0;

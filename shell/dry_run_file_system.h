@@ -26,6 +26,7 @@ public:
                                       playlist::FileStamp* stamp = nullptr) override {
         return real_.ReadWholeFile(path, bytes, stamp);
     }
+    playlist::ErrorCode WriteIntoPlace(const std::wstring&, std::string_view) override { return 0; }
     playlist::ErrorCode ReplaceWholeFile(const std::wstring&, std::string_view,
                                          const playlist::FileStamp* = nullptr) override {
         return 0;
@@ -51,6 +52,10 @@ public:
         return real_.ListFolder(folder, visit);
     }
     std::optional<std::uint64_t> FileIndexOf(const std::wstring& path) override { return real_.FileIndexOf(path); }
+    playlist::ErrorCode ListFolderIdentities(
+        const std::wstring& folder, const std::function<void(const playlist::FolderEntryIdentity&)>& visit) override {
+        return real_.ListFolderIdentities(folder, visit);
+    }
     std::optional<playlist::FileIdentity> IdentityOf(const std::wstring& path,
                                                      playlist::ErrorCode* error) override {
         return real_.IdentityOf(path, error);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -67,6 +68,22 @@ struct FileInformation {
     bool folder = false;
 };
 std::optional<FileInformation> FileInformationOf(const std::wstring& path, DWORD* error = nullptr);
+
+// One name of a folder listed with identities: its file index and its short (8.3) name, empty
+// when it has none. A reparse point's index is the link's own, not its target's.
+struct FolderFileId {
+    std::wstring_view name;
+    std::wstring_view shortName;
+    std::uint64_t index = 0;
+    bool folder = false;
+    bool reparsePoint = false;
+};
+// Lists folder ("." and ".." left out) through one handle, the file indexes coming with the
+// names, so identities cost no open per file. *volume is the folder's volume as
+// FileInformationOf gives it. ERROR_NOT_SUPPORTED on volumes whose file ids are longer than
+// 64 bits (ReFS): their listing ids are not the ones FileInformationOf gives.
+DWORD ListFolderFileIds(const std::wstring& folder, std::uint64_t* volume,
+                        const std::function<void(const FolderFileId&)>& visit);
 
 // The form of path that the file calls take whatever its length: a full path of MAX_PATH
 // characters or more gets the "\\?\" form ("\\?\C:\...", "\\?\UNC\server\share\...")

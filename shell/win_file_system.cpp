@@ -15,12 +15,19 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <string_view>
+#include <vector>
 #include <utility>
 
 namespace tallowmere::shell {
 namespace {
 
 using playlist::ErrorCode;
+
+DWORD LastErrorOr(DWORD fallback) {
+    const DWORD code = GetLastError();
+    return code != ERROR_SUCCESS ? code : fallback;
+}
 
 // Keeps the system from asking for a disk while it lives.
 class NoCriticalErrorBoxes {
@@ -63,25 +70,13 @@ ErrorCode CreateTemporaryBeside(const std::wstring& path, std::wstring& temporar
     }
 }
 
-// Creates a new, empty file in folder under a name of its own that no other file has, for a
-// copy on its way in. The name does not grow with the copy's name, so a long song name that
-// fits its folder still gets a temporary name that fits.
-ErrorCode CreateCopyTemporaryIn(const std::wstring& folder, std::wstring& temporaryPath) {
-    LARGE_INTEGER counter{};
-    QueryPerformanceCounter(&counter);
-    for (unsigned attempt = 0;; ++attempt) {
-        wchar_t name[64];
-        std::swprintf(name, std::size(name), L"~copying-%lx-%llx-%u.tmp", GetCurrentProcessId(),
-                      static_cast<unsigned long long>(counter.QuadPart), attempt);
-        temporaryPath = folder + name;
-        const UniqueHandle handle(CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (handle.valid()) return ERROR_SUCCESS;
-        const DWORD error = GetLastError();
-        if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 100) {
-            return error;
-        }
-    }
+// A name in folder for a copy on its way in that no file has yet. The name does not grow with
+// the copy's name, so a long song name that fits its folder still gets a temporary name that
+// fits.
+std::wstring CopyTemporaryName(const std::wstring& folder, unsigned long long stamp, unsigned attempt) {
+    wchar_t name[64];
+    std::swprintf(name, std::size(name), L"~copying-%lx-%llx-%u.tmp", GetCurrentProcessId(), stamp, attempt);
+    return LongPathForm(folder + name);
 }
 
 ErrorCode MoveIntoPlace(const std::wstring& temporaryPath, const std::wstring& path) {
@@ -134,22 +129,104 @@ ErrorCode WinFileSystem::CopyReplacing(const std::wstring& from, const std::wstr
     return CopyFileReplacing(from, to);
 }
 
+namespace {
+
+// A new file of this run's own in folder under a temporary name (CREATE_NEW: nothing else is
+// ever written), open for writing and for renaming or deleting through the handle.
+ErrorCode CreateTemporaryIn(const std::wstring& folder, UniqueHandle& file, std::wstring& temporaryPath) {
+    LARGE_INTEGER counter{};
+    QueryPerformanceCounter(&counter);
+    for (unsigned attempt = 0;; ++attempt) {
+        temporaryPath = CopyTemporaryName(folder, static_cast<unsigned long long>(counter.QuadPart), attempt);
+        file.reset(CreateFileW(temporaryPath.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.valid()) return ERROR_SUCCESS;
+        const DWORD error = LastErrorOr(ERROR_OPEN_FAILED);
+        if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || attempt >= 100) return error;
+    }
+}
+
+// Renames a whole temporary file through its handle in place of to, or, when error says it is
+// not whole or the rename fails, removes it through the handle. Not flushed first: the name
+// changes in the volume's own order, and waiting for the disk on every song costs several
+// times the copy itself.
+ErrorCode PutTemporaryInPlace(UniqueHandle& file, const std::wstring& temporaryPath, const std::wstring& to,
+                              ErrorCode error) {
+    if (!error) {
+        const std::wstring target = LongPathForm(to);
+        std::vector<unsigned char> rename(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(rename.data());
+        info->ReplaceIfExists = TRUE;
+        info->RootDirectory = nullptr;
+        info->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+        std::copy(target.begin(), target.end(), info->FileName);
+        info->FileName[target.size()] = L'\0';
+        if (SetFileInformationByHandle(file.get(), FileRenameInfo, info, static_cast<DWORD>(rename.size()))) {
+            return file.close() ? ERROR_SUCCESS : LastErrorOr(ERROR_WRITE_FAULT);
+        }
+        error = LastErrorOr(ERROR_WRITE_FAULT);
+    }
+    // Undone: a read-only copy is made writable again so that it can go.
+    FILE_BASIC_INFO plain{};
+    plain.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(file.get(), FileBasicInfo, &plain, sizeof plain);
+    FILE_DISPOSITION_INFO remove{TRUE};
+    const bool removedOnClose = SetFileInformationByHandle(file.get(), FileDispositionInfo, &remove, sizeof remove);
+    file.close();
+    if (!removedOnClose) DeleteFileW(temporaryPath.c_str());
+    return error;
+}
+
+}  // namespace
+
 ErrorCode WinFileSystem::CopyIntoPlace(const std::wstring& from, const std::wstring& to) {
     const NoCriticalErrorBoxes quiet;
+    // Shared as CopyFileW shares it: others may read it, nobody writes it meanwhile.
+    const UniqueHandle source(CreateFileW(LongPathForm(from).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!source.valid()) return LastErrorOr(ERROR_OPEN_FAILED);
+    FILE_BASIC_INFO sourceInfo{};
+    if (!GetFileInformationByHandleEx(source.get(), FileBasicInfo, &sourceInfo, sizeof sourceInfo)) {
+        return LastErrorOr(ERROR_READ_FAULT);
+    }
+    if (sourceInfo.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_ACCESS_DENIED;
+    UniqueHandle copy;
     std::wstring temporaryPath;
-    if (const ErrorCode error = CreateCopyTemporaryIn(FolderOf(to), temporaryPath)) return error;
-    // The temporary file is this run's own, made just now: copying over it replaces nothing else.
-    ErrorCode error = CopyFileReplacing(from, temporaryPath);
-    // Renamed without MOVEFILE_WRITE_THROUGH: the name changes in the volume's own order, and
-    // waiting for the disk on every song costs several times the copy itself.
-    if (!error && !MoveFileExW(temporaryPath.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        error = GetLastError();
+    if (const ErrorCode error = CreateTemporaryIn(FolderOf(to), copy, temporaryPath)) return error;
+
+    // Copied, dated and renamed through the one handle: the rename needs no open of its own,
+    // and a failure removes the file through it too.
+    ErrorCode error = ERROR_SUCCESS;
+    if (copyBuffer_.empty()) copyBuffer_.resize(256 * 1024);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(source.get(), copyBuffer_.data(), static_cast<DWORD>(copyBuffer_.size()), &got, nullptr)) {
+            error = LastErrorOr(ERROR_READ_FAULT);
+            break;
+        }
+        if (got == 0) break;
+        if ((error = WriteAllBytes(copy.get(), std::string_view(copyBuffer_.data(), got)))) break;
     }
-    if (error) {
-        SetFileAttributesW(temporaryPath.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only source's copy
-        DeleteFileW(temporaryPath.c_str());
+    if (!error) {
+        // The last write time and the plain attributes go with the copy, as CopyFileW's do.
+        FILE_BASIC_INFO copyInfo{};
+        copyInfo.LastWriteTime = sourceInfo.LastWriteTime;
+        copyInfo.FileAttributes = sourceInfo.FileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+        if (copyInfo.FileAttributes == 0) copyInfo.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        if (!SetFileInformationByHandle(copy.get(), FileBasicInfo, &copyInfo, sizeof copyInfo)) {
+            error = LastErrorOr(ERROR_WRITE_FAULT);
+        }
     }
-    return error;
+    return PutTemporaryInPlace(copy, temporaryPath, to, error);
+}
+
+ErrorCode WinFileSystem::WriteIntoPlace(const std::wstring& path, std::string_view bytes) {
+    const NoCriticalErrorBoxes quiet;
+    UniqueHandle file;
+    std::wstring temporaryPath;
+    if (const ErrorCode error = CreateTemporaryIn(FolderOf(path), file, temporaryPath)) return error;
+    return PutTemporaryInPlace(file, temporaryPath, path, WriteAllBytes(file.get(), bytes));
 }
 
 ErrorCode WinFileSystem::MakeFolder(const std::wstring& path) { return MakeOneFolder(path); }
@@ -324,6 +401,15 @@ ErrorCode WinFileSystem::ListFolder(const std::wstring& folder,
 std::optional<std::uint64_t> WinFileSystem::FileIndexOf(const std::wstring& path) {
     const NoCriticalErrorBoxes quiet;
     return shell::FileIndexOf(path);
+}
+
+ErrorCode WinFileSystem::ListFolderIdentities(
+    const std::wstring& folder, const std::function<void(const playlist::FolderEntryIdentity&)>& visit) {
+    const NoCriticalErrorBoxes quiet;
+    std::uint64_t volume = 0;
+    return ListFolderFileIds(folder, &volume, [&](const FolderFileId& entry) {
+        visit({entry.name, entry.shortName, {volume, 0, entry.index}, entry.folder, entry.reparsePoint});
+    });
 }
 
 std::optional<playlist::FileIdentity> WinFileSystem::IdentityOf(const std::wstring& path,

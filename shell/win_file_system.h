@@ -1,5 +1,7 @@
 #pragma once
 // The playlist operations' file system on Win32.
+#include <vector>
+
 #include "playlist/file_system.h"
 
 namespace tallowmere::shell {
@@ -11,8 +13,10 @@ public:
     std::optional<std::uint64_t> FileLength(const std::wstring& path,
                                             playlist::ErrorCode* error = nullptr) override;
     playlist::ErrorCode CopyReplacing(const std::wstring& from, const std::wstring& to) override;
-    // The copy is flushed before it is renamed, so the name never shows a partial file.
+    // The copy is made under a temporary name of its own and renamed into place when whole,
+    // so the name never shows a partial file; not flushed, as CopyFileW does not flush.
     playlist::ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override;
+    playlist::ErrorCode WriteIntoPlace(const std::wstring& path, std::string_view bytes) override;
     playlist::ErrorCode MakeFolder(const std::wstring& path) override;
     // Shares reading and writing with other handles; a handle that shares neither makes it
     // fail with ERROR_SHARING_VIOLATION.
@@ -34,6 +38,9 @@ public:
     playlist::ErrorCode ListFolder(const std::wstring& folder,
                                    const std::function<void(const playlist::FolderEntry&)>& visit) override;
     std::optional<std::uint64_t> FileIndexOf(const std::wstring& path) override;
+    // One FileIdBothDirectoryInfo listing through a handle on the folder.
+    playlist::ErrorCode ListFolderIdentities(
+        const std::wstring& folder, const std::function<void(const playlist::FolderEntryIdentity&)>& visit) override;
     std::optional<playlist::FileIdentity> IdentityOf(const std::wstring& path,
                                                      playlist::ErrorCode* error = nullptr) override;
     std::optional<playlist::FileStamp> StampOf(const std::wstring& path,
@@ -53,6 +60,8 @@ protected:
 
 private:
     playlist::ErrorCode PutInPlace(const std::wstring& temporaryPath, const std::wstring& target);
+
+    std::vector<char> copyBuffer_;  // CopyIntoPlace's, made at its first copy
 };
 
 // Copies from over to as ReplaceWholeFile writes: a temporary copy beside to, flushed, then

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -536,6 +537,100 @@ TEST_F(CopyToOneFolderTest, PlaylistPathWithTwoLeadingBackslashes) {
     EXPECT_EQ(NamesIn(root + L"Lists\\mix\\"), (Names{L"a.mp3", L"mix.m3u"}));
     EXPECT_EQ(ReadBytes(root + L"Lists\\mix\\mix.m3u"), "a.mp3\r\nc.mp3\r\n");
     EXPECT_EQ(files.copiedTo.back(), L"\\\\?\\" + root + L"Lists\\mix\\c.mp3");
+}
+
+TEST_F(CopyToOneFolderTest, CopyFolderBeyondMaxPathAndNamesNoFileCanHave) {
+    // A playlist far deeper than MAX_PATH, given by its plain path: the copy folder, the copies
+    // and the new playlist are made there all the same, first and second run.
+    const std::wstring top = L"\\\\?\\" + root + std::wstring(100, L'd') + L"\\";
+    std::wstring deep = top;
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+    for (int level = 0; level < 5; ++level) {
+        deep += std::wstring(100, L'd') + L"\\";
+        ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+    }
+    Put(L"Music\\a.mp3", "song a");
+    WriteBytes(deep + L"b.mp3", "song b");
+    // A name of more characters than any file can have, and a long one in a missing folder.
+    const std::string tooLong(1000, 'x');
+    const std::string longName = std::string(300, 'y') + ".mp3";
+    WriteBytes(deep + L"mix.m3u", Ansi(root) + "Music\\a.mp3\r\nb.mp3\r\n" + tooLong + "\r\nSub\\" + longName + "\r\n");
+    const std::wstring plainDeep = deep.substr(4);
+    ASSERT_GT(plainDeep.size(), 600u);
+
+    for (const std::string b : {"song b", "song b, second take"}) {
+        SCOPED_TRACE(b);
+        WriteBytes(deep + L"b.mp3", b);
+        ASSERT_EQ(Run(plainDeep + L"mix.m3u"), RunOutcome::Done);
+        EXPECT_EQ(NamesIn(deep + L"mix\\"), (Names{L"a.mp3", L"b.mp3", L"mix.m3u"}));
+        EXPECT_EQ(ReadBytes(deep + L"mix\\a.mp3"), "song a");
+        EXPECT_EQ(ReadBytes(deep + L"mix\\b.mp3"), b);
+        EXPECT_EQ(ReadBytes(deep + L"mix\\mix.m3u"), "a.mp3\r\nb.mp3\r\n" + tooLong + "\r\n" + longName + "\r\n");
+        EXPECT_EQ(host.log, (std::vector<std::wstring>{L"Couldn't Copy " + std::wstring(tooLong.begin(), tooLong.end()),
+                                                       L"Couldn't Copy " + std::wstring(longName.begin(), longName.end())}));
+        EXPECT_EQ(host.messages, std::vector<std::wstring>{Finished(2)});
+    }
+    testing::RemoveTree(top);
+}
+
+TEST(WinFileSystemCopyTest, CopiesIntoPlaceAndListsIdentitiesAsOpeningGivesThem) {
+    testing::TempFolder folder{L"tallowmere-copy-into-place-"};
+    const std::wstring root = folder.Path();
+    shell::WinFileSystem files;
+    WriteBytes(root + L"song.mp3", "the song");
+    WriteBytes(root + L"abcdefghijkl.mp3", "long name");
+    SetFileAttributesW((root + L"abcdefghijkl.mp3").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(CreateDirectoryW((root + L"copies").c_str(), nullptr));
+    WriteBytes(root + L"copies\\song.mp3", "an earlier copy");
+
+    // Over an earlier copy; a new name; the last write time and read-only attribute go along.
+    EXPECT_EQ(files.CopyIntoPlace(root + L"song.mp3", root + L"copies\\song.mp3"), 0u);
+    EXPECT_EQ(files.CopyIntoPlace(root + L"abcdefghijkl.mp3", root + L"copies\\long.mp3"), 0u);
+    EXPECT_EQ(ReadBytes(root + L"copies\\song.mp3"), "the song");
+    EXPECT_EQ(ReadBytes(root + L"copies\\long.mp3"), "long name");
+    EXPECT_NE(GetFileAttributesW((root + L"copies\\long.mp3").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    WIN32_FILE_ATTRIBUTE_DATA source{}, copy{};
+    ASSERT_TRUE(GetFileAttributesExW((root + L"song.mp3").c_str(), GetFileExInfoStandard, &source));
+    ASSERT_TRUE(GetFileAttributesExW((root + L"copies\\song.mp3").c_str(), GetFileExInfoStandard, &copy));
+    EXPECT_EQ(CompareFileTime(&source.ftLastWriteTime, &copy.ftLastWriteTime), 0);
+    // A source that is not there, or a folder: the destination stays, nothing else is left.
+    EXPECT_NE(files.CopyIntoPlace(root + L"gone.mp3", root + L"copies\\song.mp3"), 0u);
+    EXPECT_NE(files.CopyIntoPlace(root + L"copies", root + L"copies\\song.mp3"), 0u);
+    EXPECT_EQ(ReadBytes(root + L"copies\\song.mp3"), "the song");
+    EXPECT_EQ(NamesIn(root + L"copies\\"), (Names{L"long.mp3", L"song.mp3"}));
+
+    // The new playlist's way in: a new file, then over it; where a folder has the name, or the
+    // folder is missing, it fails and leaves nothing behind.
+    EXPECT_EQ(files.WriteIntoPlace(root + L"copies\\list.m3u", "first"), 0u);
+    EXPECT_EQ(files.WriteIntoPlace(root + L"copies\\list.m3u", "second\r\n"), 0u);
+    EXPECT_EQ(ReadBytes(root + L"copies\\list.m3u"), "second\r\n");
+    ASSERT_TRUE(CreateDirectoryW((root + L"copies\\folder.m3u").c_str(), nullptr));
+    EXPECT_NE(files.WriteIntoPlace(root + L"copies\\folder.m3u", "never"), 0u);
+    EXPECT_NE(files.WriteIntoPlace(root + L"none\\list.m3u", "never"), 0u);
+    EXPECT_EQ(NamesIn(root + L"copies\\"), (Names{L"folder.m3u", L"list.m3u", L"long.mp3", L"song.mp3"}));
+    EXPECT_TRUE(NamesIn(root + L"copies\\folder.m3u\\").empty());
+    RemoveDirectoryW((root + L"copies\\folder.m3u").c_str());
+
+    // One listing gives every name the identity that opening it gives, and its short name.
+    std::map<std::wstring, FileIdentity> listed;
+    std::map<std::wstring, std::wstring> shortNames;
+    ASSERT_EQ(files.ListFolderIdentities(root, [&](const FolderEntryIdentity& entry) {
+        listed[std::wstring(entry.name)] = entry.identity;
+        shortNames[std::wstring(entry.name)] = entry.shortName;
+    }), 0u);
+    ASSERT_EQ(listed.size(), 3u);
+    for (const auto& [name, identity] : listed) {
+        SCOPED_TRACE(testing::NarrowForMessages(name));
+        EXPECT_EQ(files.IdentityOf(root + name), identity);
+    }
+    EXPECT_NE(listed[L"song.mp3"], listed[L"abcdefghijkl.mp3"]);
+    wchar_t shortPath[MAX_PATH] = {};
+    GetShortPathNameW((root + L"abcdefghijkl.mp3").c_str(), shortPath, MAX_PATH);
+    const std::wstring shortName = GetFileName(shortPath);
+    EXPECT_EQ(shortNames[L"abcdefghijkl.mp3"], shortName == L"abcdefghijkl.mp3" ? L"" : shortName);
+    bool visited = false;
+    EXPECT_NE(files.ListFolderIdentities(root + L"none\\", [&](const FolderEntryIdentity&) { visited = true; }), 0u);
+    EXPECT_FALSE(visited);
 }
 
 // A copy folder on a small disk of its own (tests/small_disk.sh mounts one for this test);

@@ -64,6 +64,10 @@ public:
     ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override {
         return CopyReplacing(from, to);
     }
+    ErrorCode WriteIntoPlace(const std::wstring& path, std::string_view bytes) override {
+        files[path] = std::string(bytes);
+        return 0;
+    }
     ErrorCode MakeFolder(const std::wstring& path) override {
         madeFolders.push_back(path);
         return 0;
@@ -121,6 +125,15 @@ public:
         const std::optional<FileIdentity> identity = IdentityOf(path, nullptr);
         if (!identity) return std::nullopt;
         return identity->indexLow;
+    }
+    // The same files, each with the identity IdentityOf gives it; no short names.
+    ErrorCode ListFolderIdentities(const std::wstring& folder,
+                                   const std::function<void(const FolderEntryIdentity&)>& visit) override {
+        std::wstring prefix = folder;
+        if (!prefix.empty() && prefix.back() != L'\\') prefix += L'\\';
+        return ListFolder(folder, [&](const FolderEntry& entry) {
+            visit({entry.name, {}, *IdentityOf(prefix + std::wstring(entry.name), nullptr), false, false});
+        });
     }
     // A file's identity is its path: the paths here are compared exactly anyway.
     std::optional<FileIdentity> IdentityOf(const std::wstring& path, ErrorCode* error) override {
