@@ -17,6 +17,15 @@
 namespace tallowmere::playlist {
 namespace {
 
+// A line of more bytes than three for each character of the longest path Windows takes
+// (32,767 UTF-16 units; no encoding spends more than three bytes on one) holds more characters
+// than any path: it names no file. It is never decoded whole to be asked about, only its first
+// bytes for its form, an address's scheme and its volume; a playlist of one line of megabytes
+// would otherwise cost several times its size.
+constexpr std::size_t kLongestPath = 32767;
+constexpr std::size_t kProbedBytes = 4096;
+bool TooLongForAPath(std::string_view line) { return line.size() > 3 * kLongestPath; }
+
 // The run reads the whole playlist first, so existence is found out for all entries before
 // the rewrite: one look per folder (FolderExistence), several at once where the file system
 // allows. The rewrite pass then keeps, drops and logs in the playlist's order.
@@ -67,7 +76,16 @@ public:
             return;
         }
         // GetFileName of the resolved path, in a message string kept from line to line.
-        message_.assign(L"Missing: ").append(FileNamePart(resolved_));
+        if (TooLongForAPath(line)) {
+            // resolved_ holds its first characters only; the name is the line's after its
+            // last backslash (the prefixes end in one, or come before the line's own).
+            message_.assign(L"Missing: ");
+            playlist_.AppendDecoded(message_, line);
+            const std::size_t slash = message_.rfind(L'\\');
+            if (slash != std::wstring::npos) message_.erase(9, slash + 1 - 9);
+        } else {
+            message_.assign(L"Missing: ").append(FileNamePart(resolved_));
+        }
         context_.host.AppendLog(message_);
     }
 
@@ -84,7 +102,7 @@ private:
     // bytes; false for a stream address, which is kept as it is.
     bool Resolve(std::string_view line, const std::optional<std::string>*& encodedPrefix) {
         entry_.clear();
-        playlist_.AppendDecoded(entry_, line);
+        playlist_.AppendDecoded(entry_, TooLongForAPath(line) ? line.substr(0, kProbedBytes) : line);
         const std::wstring& entry = entry_;
         if (IsStreamAddress(entry)) return false;
         // The prefixes are encoded once per run; only they are ever encoded, so the entry's
@@ -137,6 +155,10 @@ private:
                 !Reachable(std::wstring_view(resolved_).substr(0, rootLength), firstOnVolume)) {
                 verdicts_.push_back(firstOnVolume ? Verdict::FirstOnUnreachableVolume
                                                   : Verdict::OnUnreachableVolume);
+                continue;
+            }
+            if (TooLongForAPath(line)) {
+                verdicts_.push_back(Verdict::Missing);  // what asking would say, unasked
                 continue;
             }
             asked.push_back(verdicts_.size());

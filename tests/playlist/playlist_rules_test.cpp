@@ -371,6 +371,23 @@ TEST(StripMissingSongs, PrefixThatCannotBeEncodedKeepsTheEntryAsRead) {
     EXPECT_TRUE(run.host.log.empty());
 }
 
+TEST(StripMissingSongs, LinesLongerThanAnyPathAreMissingOrKeptOnAnUnreachableVolume) {
+    // More than 98,301 bytes: more characters than a path can have. Such an entry is logged
+    // by its name after its last backslash, as any missing song; on a volume that cannot be
+    // reached it is kept untested like its neighbours.
+    MemoryRun run;
+    run.files.unreachableRoots = {L"Q:\\"};
+    run.files.files[L"D:\\Lists\\a.mp3"] = "x";
+    const std::string name(100000, 'n');
+    const std::string onQ = "Q:\\Music\\" + name + ".mp3";
+    ASSERT_EQ(run.Run(StripMissingSongs, "a.mp3\r\nMusic\\" + name + ".mp3\r\n" + name + "\r\n" + onQ + "\r\n"),
+              RunOutcome::Done);
+    EXPECT_EQ(run.Playlist(), "D:\\Lists\\a.mp3\r\n" + onQ + "\r\n");
+    const std::wstring wideName(name.begin(), name.end());
+    EXPECT_EQ(run.host.log, (std::vector<std::wstring>{L"Missing: " + wideName + L".mp3", L"Missing: " + wideName,
+                                                       L"Unreachable: Q:\\"}));
+}
+
 TEST(StripMissingSongs, LineTableWithInjectedProgramFolder) {
     MemoryRun run;
     run.files.files[L"D:\\Music\\a.mp3"] = "x";
