@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes docs/tallowmere.png: the real tallowmere.exe under Wine, in Wine's virtual desktop (which
 # draws the window's frame and caption), the demo playlist selected in the file list and
-# "Strip non-existant songs" run on it, so the error log holds its line.
+# "Strip non-existant songs" run on it, so the error log holds its lines.
 #
 #   bash scripts/screenshot.sh [DISPLAY_NUMBER]     (default 74; an Xvfb of its own is started)
 #
@@ -22,6 +22,9 @@ driver=$PWD/build/windows/tallowmere-driver.exe
 work=$PWD/build/screenshot
 rm -rf "$work"
 cp -r examples "$work"
+# A few more songs that are not there, so the error log shows several lines.
+printf '#EXTINF:203,Harbour Lights - Old Mill Road\r\nSongs\\Old Mill Road.mp3\r\n#EXTINF:256,Fenwick - Encore (live)\r\nLive\\Encore.mp3\r\n#EXTINF:198,Fenwick - Northern Line\r\nSongs\\Northern Line.mp3\r\n' \
+  >>"$work/Demo Mix.m3u"
 
 Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
@@ -49,9 +52,10 @@ drive window-select "$caption" --id=106 --index=0 >/dev/null
 # Strip non-existant songs (111): its log names the missing song.
 drive window-click "$caption" --id=111 >/dev/null
 for _ in $(seq 1 50); do
-  drive window-items "$caption" --id=107 | grep -q '^count=[1-9]' && break
+  drive window-items "$caption" --id=107 | grep -q '^count=4' && break
   sleep 0.2
 done
 sleep 1
-xwd -root -silent | xwdtopnm 2>/dev/null | pnmcut -left 0 -top 0 -width 800 -height 600 | pnmtopng >"$out"
+# The window alone: it stands at the desktop's top-left corner.
+xwd -root -silent | xwdtopnm 2>/dev/null | pnmcut -left 0 -top 0 -width 472 -height 254 | pnmtopng >"$out"
 echo "$out"
