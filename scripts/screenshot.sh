@@ -31,7 +31,7 @@ xvfb=$!
 app=""
 cleanup() {
   [ -n "$app" ] && kill "$app" 2>/dev/null
-  wine wineserver -k 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
   kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
