@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -81,6 +82,43 @@ inline void RemoveTree(const std::wstring& folder) {
         }
     }
     RemoveDirectoryW(folder.c_str());
+}
+
+// Under Wine, the Unix name of a Windows path; nullopt elsewhere.
+inline std::optional<std::string> UnixNameOf(const std::wstring& path) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    if (!name) return std::nullopt;
+    std::string text(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return text;
+}
+
+// Under Wine, a Unix symbolic link at link to unixTarget (as ln -s takes it: absolute, or
+// relative to the link's folder), made by /bin/ln, which Wine runs as a Unix program; Wine's
+// own CreateSymbolicLinkW makes nothing. False where it cannot be made (not Wine).
+inline bool MakeUnixLink(const std::wstring& link, const std::string& unixTarget) {
+    const std::optional<std::string> unixLink = UnixNameOf(link);
+    if (!unixLink) return false;
+    std::wstring command = L"/bin/ln -s \"";
+    for (const char c : unixTarget) command += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    command += L"\" \"";
+    for (const char c : *unixLink) command += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    command += L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(L"Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return false;
+    }
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int wait = 0; wait < 100 && !Exists(link); ++wait) Sleep(20);
+    return Exists(link);
 }
 
 // A fresh folder under the system's temporary folder, removed with everything in it.

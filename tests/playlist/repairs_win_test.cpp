@@ -37,29 +37,8 @@ bool MakeFolderLink(const std::wstring& path, const std::wstring& target) {
         GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
         return true;
     }
-    using UnixName = char*(CDECL*)(const wchar_t*);
-    const auto unixName = reinterpret_cast<UnixName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!unixName) return false;
-    char* unixPath = unixName(path.c_str());
-    char* unixTarget = unixName(target.c_str());
-    if (!unixPath || !unixTarget) return false;
-    std::wstring command = L"/bin/ln -s \"" + std::wstring(unixTarget, unixTarget + strlen(unixTarget)) + L"\" \"" +
-                           std::wstring(unixPath, unixPath + strlen(unixPath)) + L"\"";
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    HeapFree(GetProcessHeap(), 0, unixTarget);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(L"Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return false;
-    }
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    for (int wait = 0; wait < 50 && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; ++wait) Sleep(20);
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const std::optional<std::string> unixTarget = UnixNameOf(target);
+    return unixTarget && MakeUnixLink(path, *unixTarget);
 }
 
 class Repairs : public ::testing::Test {
