@@ -114,7 +114,7 @@ void FolderExistence::AnswerTask(std::size_t task, std::size_t& listings, std::s
     }
 }
 
-void FolderExistence::AnswerAll(const std::function<void(std::size_t answered)>& letEventsRun,
+bool FolderExistence::AnswerAll(const std::function<bool(std::size_t answered)>& letEventsRun,
                                 std::chrono::milliseconds interval) {
     answers_.assign(queries_.size(), 0);
     listed_.clear();
@@ -134,23 +134,15 @@ void FolderExistence::AnswerAll(const std::function<void(std::size_t answered)>&
     // hold thousands of direct questions (names listed in another case), and the window's
     // events must run meanwhile, which this thread does while workers answer.
     if (taskCount == 0 || (taskCount == 1 && TaskSize(0) == 1)) {
-        auto last = std::chrono::steady_clock::now();
-        std::size_t answered = 0;
-        for (std::size_t task = 0; task < taskCount; ++task) {
-            AnswerTask(task, counts_.listings, counts_.directQueries);
-            answered += TaskSize(task);
-            if (std::chrono::steady_clock::now() - last >= interval) {
-                letEventsRun(answered);
-                last = std::chrono::steady_clock::now();
-            }
-        }
-        return;
+        for (std::size_t task = 0; task < taskCount; ++task) AnswerTask(task, counts_.listings, counts_.directQueries);
+        return true;
     }
 
     // Workers take the folders in turn; each answer has its own slot, so they share nothing
     // but the next task's number. This thread only lets the window's events run meanwhile.
     std::atomic<std::size_t> nextTask{0};
     std::atomic<std::size_t> answered{0};
+    std::atomic<bool> stopped{false};
     std::mutex mutex;
     std::condition_variable allDone;
     std::size_t finishedWorkers = 0;
@@ -160,7 +152,7 @@ void FolderExistence::AnswerAll(const std::function<void(std::size_t answered)>&
     for (std::size_t worker = 0; worker < threads; ++worker) {
         workers.emplace_back([&] {
             Counts mine;
-            for (std::size_t task; (task = nextTask.fetch_add(1)) < taskCount;) {
+            for (std::size_t task; !stopped && (task = nextTask.fetch_add(1)) < taskCount;) {
                 AnswerTask(task, mine.listings, mine.directQueries);
                 answered.fetch_add(TaskSize(task), std::memory_order_relaxed);
             }
@@ -175,13 +167,14 @@ void FolderExistence::AnswerAll(const std::function<void(std::size_t answered)>&
         std::unique_lock lock(mutex);
         while (!allDone.wait_for(lock, interval, [&] { return finishedWorkers == threads; })) {
             lock.unlock();
-            letEventsRun(answered.load(std::memory_order_relaxed));
+            if (!letEventsRun(answered.load(std::memory_order_relaxed))) stopped = true;
             lock.lock();
         }
     }
     for (std::thread& worker : workers) worker.join();
     counts_.listings += workerCounts.listings;
     counts_.directQueries += workerCounts.directQueries;
+    return !stopped;
 }
 
 void FolderExistence::Clear() {

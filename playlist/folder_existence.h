@@ -35,9 +35,11 @@ public:
     std::size_t Size() const { return queries_.size(); }
 
     // Answers every path added. Up to files.ParallelQueries() folders are looked at at once;
-    // letEventsRun is called about once every interval while the answers come in. The answers
-    // do not depend on timing.
-    void AnswerAll(const std::function<void(std::size_t answered)>& letEventsRun,
+    // letEventsRun is called about once every interval while the answers come in, with the
+    // number of paths answered so far, and returns false to stop: no further folder is then
+    // begun, and AnswerAll returns false with the answers incomplete. The answers do not
+    // depend on timing.
+    bool AnswerAll(const std::function<bool(std::size_t answered)>& letEventsRun,
                    std::chrono::milliseconds interval);
 
     bool Exists(std::size_t index) const { return answers_[index] != 0; }

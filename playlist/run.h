@@ -3,11 +3,13 @@
 // are no text playlist, the busy indicator, the backup copy, reading, pacing the window's
 // events, progress and the atomic rewrite. Copy to One Folder uses the pieces; the three
 // rewriting operations use RewriteLineByLine whole.
+#include <algorithm>
 #include <chrono>
 #include <new>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "playlist/file_system.h"
@@ -57,7 +59,20 @@ public:
         ++done_;
         CheckClock();
     }
-    // Whether the host asked to stop, as last seen by Tick or TickAfterSlowStep.
+    // For a rule that settles the lines in a first pass of its own, before the rewriting
+    // pass (Strip non-existant songs asks about every entry first): progress is then that
+    // pass's lines, and the rewriting pass, quick after it, reports nothing lower. Called
+    // after each line of the first pass (the clock is read every 32 lines), or with paced
+    // set where the caller already waits about an interval between calls.
+    void FirstPassAt(std::size_t linesSettled, bool paced = false) {
+        firstPassDone_ = std::max(firstPassDone_, linesSettled);
+        if (paced) {
+            Report();
+        } else if (++firstPassCalls_ % 32 == 0) {
+            CheckClock();
+        }
+    }
+    // Whether the host asked to stop, as last seen by Tick, TickAfterSlowStep or FirstPassAt.
     bool Cancelled() const { return cancelled_; }
     // After the last line: a host that wants progress hears that all lines are done.
     void Finish() {
@@ -66,9 +81,16 @@ public:
 
 private:
     void CheckClock() {
+        if (std::chrono::steady_clock::now() - last_ >= interval_) {
+            Report();
+        } else {
+            cancelled_ = host_.Cancelled();
+        }
+    }
+    void Report() {
         cancelled_ = host_.Cancelled();
-        if (std::chrono::steady_clock::now() - last_ < interval_) return;
-        if (reportProgress_) host_.ReportProgress(done_, total_);
+        const std::size_t done = std::max(done_, firstPassDone_);
+        if (reportProgress_ && done >= reported_) host_.ReportProgress(reported_ = done, total_);
         host_.LetEventsRun();
         last_ = std::chrono::steady_clock::now();
     }
@@ -77,6 +99,9 @@ private:
     const std::chrono::steady_clock::duration interval_;
     const bool reportProgress_;
     const std::size_t total_;
+    std::size_t firstPassDone_ = 0;
+    std::size_t firstPassCalls_ = 0;
+    std::size_t reported_ = 0;  // the highest figure reported so far
     std::chrono::steady_clock::time_point last_;
     std::size_t done_ = 0;
     bool cancelled_ = false;
@@ -184,11 +209,19 @@ RunOutcome RewriteLineByLineUnguarded(const RunContext& context, const std::wstr
     PendingFile backup(context.files);
     if (!PrepareBackup(context, playlistPath, playlist->bytes, backup)) return RunOutcome::Failed;
 
-    auto rule = makeRule(std::as_const(*playlist));
     const std::string_view body = playlist->Body();
-    PlaylistWriter kept(playlist->bytes, playlist->bomLength);
     // Counting the lines costs a pass: only for a host that shows progress.
     EventPacer pacer(context.host, context.host.WantsProgress() ? CountLines(body) : 0);
+    // A rule that takes the pacer has a first pass of its own, which may be stopped.
+    auto rule = [&] {
+        if constexpr (std::is_invocable_v<const MakeRule&, const PlaylistText&, EventPacer&>) {
+            return makeRule(std::as_const(*playlist), pacer);
+        } else {
+            return makeRule(std::as_const(*playlist));
+        }
+    }();
+    if (pacer.Cancelled()) return RunOutcome::Cancelled;
+    PlaylistWriter kept(playlist->bytes, playlist->bomLength);
     LineReader reader(body);
     std::string_view line;
     while (reader.Next(line)) {

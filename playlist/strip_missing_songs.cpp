@@ -2,7 +2,7 @@
 // written as its resolved full path; logs every dropped entry. Entries on a volume that
 // cannot be reached (no such drive, no medium, share offline) are kept untested, and stream
 // addresses are kept as they are: neither is a missing song.
-#include <chrono>
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -34,7 +34,7 @@ class MissingSongFilter {
 
 public:
     MissingSongFilter(const RunContext& context, const PlaylistText& playlist,
-                      const std::wstring& playlistPath)
+                      const std::wstring& playlistPath, EventPacer& pacer)
         : context_(context),
           playlist_(playlist),
           folder_(PlaylistFolder(playlistPath)),
@@ -42,7 +42,7 @@ public:
           encodedFolder_(playlist.Encode(folder_)),
           encodedDrive_(playlist.Encode(drive_)),
           existence_(context.files) {
-        FindExistence();
+        FindExistence(pacer);
     }
 
     void operator()(std::string_view line, PlaylistWriter& kept) {
@@ -125,29 +125,45 @@ private:
     }
 
     // The first pass: resolves every entry, asks once per volume whether it can be reached,
-    // and has the existence of the others found out.
-    void FindExistence() {
+    // and has the existence of the others found out. Its progress is the run's; it ends
+    // early when the user stops the run (the pacer tells).
+    void FindExistence(EventPacer& pacer) {
         LineReader reader(playlist_.Body());
         std::string_view line;
         const std::optional<std::string>* unusedPrefix = nullptr;
-        OperationHost& host = context_.host;
         // The entries are asked about a slice at a time: the memory for their paths stays
-        // fixed however long the playlist (an album split across two slices is listed twice).
+        // fixed however long the playlist. A slice ends between folders where it can, so an
+        // album is listed once.
         std::vector<std::size_t> asked;  // the verdicts the slice's answers go to
-        auto answer = [&] {
-            existence_.AnswerAll([&](std::size_t) { host.LetEventsRun(); }, host.EventInterval());
+        std::size_t linesSettled = 0;    // lines before the slice
+        std::size_t lineCount = 0;
+        // Answers the slice, which ends before line sliceEnd (counting from 1).
+        auto answer = [&](std::size_t sliceEnd) {
+            // Progress while the slice is answered: its lines in proportion to its answers.
+            const std::size_t sliceLines = sliceEnd - linesSettled;
+            const bool answered = existence_.AnswerAll(
+                [&](std::size_t answers) {
+                    pacer.FirstPassAt(linesSettled + sliceLines * answers / std::max<std::size_t>(asked.size(), 1),
+                                      true);
+                    return !pacer.Cancelled();
+                },
+                context_.host.EventInterval());
+            if (!answered) return false;
             for (std::size_t i = 0; i < asked.size(); ++i) {
                 verdicts_[asked[i]] = existence_.Exists(i) ? Verdict::Exists : Verdict::Missing;
             }
             existence_.Clear();
             asked.clear();
+            lastFolder_.clear();
+            linesSettled = sliceEnd;
+            return true;
         };
-        auto last = std::chrono::steady_clock::now();
-        for (std::size_t count = 1; reader.Next(line); ++count) {
-            if (count % 32 == 0 && std::chrono::steady_clock::now() - last >= host.EventInterval()) {
-                host.LetEventsRun();
-                last = std::chrono::steady_clock::now();
-            }
+        while (reader.Next(line)) {
+            ++lineCount;
+            // With nothing waiting for an answer, the lines so far are settled.
+            if (asked.empty()) linesSettled = lineCount - 1;
+            pacer.FirstPassAt(linesSettled);
+            if (pacer.Cancelled()) return;
             if (ClassifyLine(line) != LineKind::Entry || !Resolve(line, unusedPrefix)) continue;
             const std::size_t rootLength = VolumeRootLength(resolved_);
             bool firstOnVolume = false;
@@ -161,12 +177,19 @@ private:
                 verdicts_.push_back(Verdict::Missing);  // what asking would say, unasked
                 continue;
             }
+            const std::wstring_view folder =
+                std::wstring_view(resolved_).substr(0, resolved_.find_last_of(L"\\/") + 1);
+            if (asked.size() >= kEntriesAskedAtOnce &&
+                (folder != lastFolder_ || asked.size() >= 2 * kEntriesAskedAtOnce)) {
+                if (!answer(lineCount - 1)) return;  // this line begins the next slice
+            }
+            if (folder != lastFolder_) lastFolder_.assign(folder);
             asked.push_back(verdicts_.size());
             verdicts_.push_back(Verdict::Missing);
             existence_.Add(resolved_);
-            if (asked.size() == kEntriesAskedAtOnce) answer();
         }
-        answer();
+        if (!answer(lineCount)) return;
+        pacer.FirstPassAt(lineCount, true);
     }
 
     // Asks once per volume; firstOnVolume tells the first entry on a volume that cannot be
@@ -197,6 +220,7 @@ private:
     std::wstring entry_;     // reused from line to line
     std::wstring resolved_;  // reused from line to line
     std::wstring message_;   // reused from line to line
+    std::wstring lastFolder_;  // of the last entry asked about
     FolderExistence existence_;
     std::vector<Verdict> verdicts_;  // one per entry but stream addresses, in order
     std::size_t nextVerdict_ = 0;
@@ -208,8 +232,8 @@ private:
 }  // namespace
 
 RunOutcome StripMissingSongs(const RunContext& context, const std::wstring& playlistPath) {
-    return RewriteLineByLine(context, playlistPath, [&](const PlaylistText& playlist) {
-        return MissingSongFilter(context, playlist, playlistPath);
+    return RewriteLineByLine(context, playlistPath, [&](const PlaylistText& playlist, EventPacer& pacer) {
+        return MissingSongFilter(context, playlist, playlistPath, pacer);
     });
 }
 

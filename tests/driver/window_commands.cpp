@@ -274,9 +274,25 @@ int Click(const Args& args) {
     if (!window) return kNotSo;
     HWND control = ControlById(window, args);
     if (!control) return kBadUsage;
+    const ULONGLONG clickedAt = GetTickCount64();
     PostMessageW(control, BM_CLICK, 0, 0);
     Print(L"clicked", static_cast<long long>(GetDlgCtrlID(control)));
-    return kDone;
+    if (!args.Option(L"until-idle")) return kDone;
+    // The run the click starts disables the button and enables it again at its end; this
+    // process watches closely, so the time is the run's and not a driver's round trip.
+    const ULONGLONG deadline = clickedAt + args.TimeoutMs(600000);
+    bool seenBusy = false;
+    while (GetTickCount64() < deadline && IsWindow(control)) {
+        const bool enabled = IsWindowEnabled(control) != FALSE;
+        if (!enabled) seenBusy = true;
+        if (seenBusy && enabled) {
+            Print(L"idle_after_ms", static_cast<long long>(GetTickCount64() - clickedAt));
+            return kDone;
+        }
+        Sleep(5);
+    }
+    Print(L"idle_after_ms", -1);
+    return kNotSo;
 }
 
 // window-set-text --id=N --text=T: replaces a control's text, as typing it would.
@@ -367,7 +383,7 @@ const RegisterCommand kInspect{{L"window-inspect", L"--caption=C", Inspect}};
 const RegisterCommand kItems{{L"window-items", L"--caption=C --id=N", Items}};
 const RegisterCommand kSelect{{L"window-select", L"--caption=C --id=N --index=I [--double]", Select}};
 const RegisterCommand kKey{{L"window-key", L"--caption=C --id=N --key=down|up|return|escape|space|tab", Key}};
-const RegisterCommand kClick{{L"window-click", L"--caption=C --id=N", Click}};
+const RegisterCommand kClick{{L"window-click", L"--caption=C --id=N [--until-idle] [--timeout=MS]", Click}};
 const RegisterCommand kSetText{{L"window-set-text", L"--caption=C --id=N --text=T", SetText}};
 const RegisterCommand kScreenshot{{L"window-screenshot", L"--caption=C --file=F.bmp", Screenshot}};
 const RegisterCommand kDefineDrive{{L"define-drive", L"--drive=Q: --target=PATH", DefineDrive}};

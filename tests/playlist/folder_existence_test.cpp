@@ -23,8 +23,8 @@ public:
     std::atomic<int> lengthQueries{0};
     std::atomic<int> listings{0};
     std::wstring refusedFolder;  // listing it fails with "access denied"
-    // The first listing waits (up to 10 s) until this is set: a slow folder, during which
-    // the window's events must still run.
+    // Listings wait (up to 10 s) until this is set: folders slow to list, during which the
+    // window's events must still run.
     std::atomic<bool> eventsRan{false};
 
     std::optional<std::uint64_t> FileLength(const std::wstring& path, ErrorCode* error) override {
@@ -33,11 +33,10 @@ public:
     }
     ErrorCode ListFolder(const std::wstring& folder,
                          const std::function<void(const FolderEntry&)>& visit) override {
-        if (listings++ == 0) {
-            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            while (!eventsRan && std::chrono::steady_clock::now() < giveUp) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
+        ++listings;
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!eventsRan && std::chrono::steady_clock::now() < giveUp) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         if (folder == refusedFolder) return 5;  // ERROR_ACCESS_DENIED
         return MemoryFileSystem::ListFolder(folder, visit);
@@ -81,7 +80,13 @@ TEST(FolderExistence, AnswersAsEachFileWouldOnePassOrSeveralAtOnce) {
         const std::vector<std::wstring> paths = Library(files);
         FolderExistence existence(files);
         for (const std::wstring& path : paths) existence.Add(path);
-        existence.AnswerAll([&](std::size_t) { files.eventsRan = true; }, std::chrono::milliseconds(0));
+        const bool answered = existence.AnswerAll(
+            [&](std::size_t) {
+                files.eventsRan = true;
+                return true;
+            },
+            std::chrono::milliseconds(0));
+        EXPECT_TRUE(answered);
 
         files.lengthQueries = 0;
         files.listings = 0;
@@ -102,6 +107,23 @@ TEST(FolderExistence, AnswersAsEachFileWouldOnePassOrSeveralAtOnce) {
         const std::size_t missingInPresentAlbums = 240 * 12 - (present - 4);
         EXPECT_EQ(counts.directQueries, missingInPresentAlbums + 10);
     }
+}
+
+// The user stops the run while the first folder is slow to list: no further folder is begun.
+TEST(FolderExistence, StopsBeginningFoldersWhenTold) {
+    CountingMemoryFileSystem files;
+    files.parallel = 2;
+    const std::vector<std::wstring> paths = Library(files);
+    FolderExistence existence(files);
+    for (const std::wstring& path : paths) existence.Add(path);
+    const bool answered = existence.AnswerAll(
+        [&](std::size_t) {
+            files.eventsRan = true;
+            return false;
+        },
+        std::chrono::milliseconds(0));
+    EXPECT_FALSE(answered);
+    EXPECT_LE(files.listings, 2) << "only the folders the two workers had begun";
 }
 
 }  // namespace

@@ -2,8 +2,11 @@
 // fewer than before, up to the playlist's total; a host that does not is never asked.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -105,6 +108,52 @@ TEST(Progress, HostThatShowsNoProgressIsNeverAsked) {
     EXPECT_EQ(StripDuplicates(contextWithProgress, kPlaylist), RunOutcome::Done);
     EXPECT_EQ(filesWithProgress.files[kPlaylist], files.files[kPlaylist]);
     EXPECT_EQ(hostWithProgress.log, host.log);
+}
+
+// Stopped while the songs' folders are looked at (Ctrl+C on a slow share): Strip
+// non-existant songs begins no further folder, and the playlist and its folder are left
+// exactly as they were.
+TEST(Progress, StopWhileFoldersAreLookedAtLeavesThePlaylist) {
+    // The first listing waits until the host has told the run to stop.
+    struct SlowFolders : testing::MemoryFileSystem {
+        std::atomic<int> listings{0};
+        std::atomic<bool> stopTold{false};
+        ErrorCode ListFolder(const std::wstring& folder,
+                             const std::function<void(const FolderEntry&)>& visit) override {
+            ++listings;
+            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (!stopTold && std::chrono::steady_clock::now() < giveUp) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            return MemoryFileSystem::ListFolder(folder, visit);
+        }
+    };
+    struct StoppingHost : ProgressHost {
+        SlowFolders* files = nullptr;
+        bool Cancelled() const override {
+            if (files->listings == 0) return false;
+            files->stopTold = true;
+            return true;
+        }
+    };
+    SlowFolders files;
+    std::string playlist = "#EXTM3U\r\n";
+    for (int album = 0; album < 200; ++album) {
+        for (int song = 0; song < 3; ++song) {
+            const std::string path = "D:\\Music\\Album " + std::to_string(album) + "\\" + std::to_string(song) + ".mp3";
+            playlist += path + "\r\n";
+            if (song != 1) files.files[std::wstring(path.begin(), path.end())] = "x";
+        }
+    }
+    files.files[kPlaylist] = playlist;
+    const auto before = files.files;
+    StoppingHost host;
+    host.files = &files;
+    const RunContext context{host, files, L"C:\\Program"};
+    EXPECT_EQ(StripMissingSongs(context, kPlaylist), RunOutcome::Cancelled);
+    EXPECT_EQ(files.listings, 1) << "no folder begun after the stop";
+    EXPECT_TRUE(files.files == before) << "the playlist changed or a file was left beside it";
+    EXPECT_TRUE(host.log.empty());
 }
 
 }  // namespace
