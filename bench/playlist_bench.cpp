@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "bench/counting_host.h"
+#include "playlist/folder_existence.h"
 #include "playlist/operations.h"
 #include "playlist/paths.h"
 
@@ -401,7 +403,9 @@ std::string LibraryPlaylist(BenchFileSystem& files, const std::wstring& root, st
     const std::wstring library = root + L"Library" + root.substr(root.size() - 1);
     const wchar_t separator = root.back();
     files.MakeFolder(library);
-    const bool made = files.FileLength(library + L"complete", nullptr).has_value();
+    // The marker names the number of songs: a library made for fewer is made again.
+    const std::wstring marker = library + L"complete-" + std::to_wstring(lines);
+    const bool made = files.FileLength(marker, nullptr).has_value();
     std::string bytes;
     wchar_t name[200];
     for (std::size_t song = 0; song < lines; ++song) {
@@ -420,7 +424,7 @@ std::string LibraryPlaylist(BenchFileSystem& files, const std::wstring& root, st
         }
         MakeEmptyFile(path);
     }
-    if (!made) MakeEmptyFile(library + L"complete");
+    if (!made) MakeEmptyFile(marker);
     return bytes;
 }
 
@@ -459,6 +463,46 @@ int LibraryMain(const std::wstring& root, std::size_t lines, int rounds) {
     std::printf("of which reading and writing the playlist: %.3f s; the existence alone: %.1fx faster\n",
                 file.operation, library.baseline / std::max(library.operation - file.operation, 1e-9));
     files.ReplaceWholeFile(playlist, "");
+    return 0;
+}
+
+// Where listing a folder starts to pay: playlists that name k songs of each twelve-song
+// album, answered once with every folder listed and once with every song asked directly,
+// both as many at once as the file system allows (listing pays from the smallest k where it
+// is faster), and as the program answers them, choosing by what each has cost so far.
+int CutMain(const std::wstring& root, std::size_t lines, int rounds) {
+    BenchFileSystem files;
+    std::vector<std::wstring> songs;
+    LibraryPlaylist(files, root, lines, songs);
+    std::printf("listing each folder against asking each song, %zu albums of 12 (best of %d rounds):\n",
+                songs.size() / 12, rounds);
+    for (const std::size_t perAlbum : {1, 2, 3, 4, 6, 12}) {
+        std::vector<std::wstring> named;
+        for (std::size_t i = 0; i < songs.size(); ++i) {
+            if (i % 12 < perAlbum) named.push_back(songs[i]);
+        }
+        auto answer = [&](FolderExistence::Listing listing, std::size_t& present) {
+            FolderExistence existence(files, listing, 1);
+            for (const std::wstring& path : named) existence.Add(path);
+            existence.AnswerAll([](std::size_t) { return true; }, std::chrono::milliseconds(30));
+            present = 0;
+            for (std::size_t i = 0; i < named.size(); ++i) present += existence.Exists(i);
+        };
+        std::size_t listedPresent = 0, askedPresent = 0;
+        const Comparison cut = Compare(
+            rounds, [&] { answer(FolderExistence::Listing::Always, listedPresent); },
+            [&] { answer(FolderExistence::Listing::Never, askedPresent); }, [] {});
+        // What the program does: it measures both as it goes and takes the cheaper.
+        std::size_t measuredPresent = 0;
+        double measured = 1e30;
+        for (int round = 0; round < rounds; ++round) {
+            measured = std::min(measured, Seconds([&] { answer(FolderExistence::Listing::Measured, measuredPresent); }));
+        }
+        std::printf("  %2zu of 12 songs named: listing %.3f s, asking %.3f s: listing %.2fx as fast "
+                    "(rounds %.2f-%.2fx); measured choice %.3f s%s\n",
+                    perAlbum, cut.operation, cut.baseline, 1 / cut.Ratio(), 1 / cut.highest, 1 / cut.lowest,
+                    measured, listedPresent == askedPresent && askedPresent == measuredPresent ? "" : " ANSWERS DIFFER");
+    }
     return 0;
 }
 
@@ -533,6 +577,9 @@ int Main(int argc, char** argv) {
 // playlist_bench --library [folder [lines [rounds]]]
 //                                       Strip non-existant songs on an album library (made in
 //                                       folder, by default the bench's own; 200,000 lines)
+// playlist_bench --cut [folder [lines [rounds]]]
+//                                       the same library: listing each folder against asking
+//                                       each song, for playlists naming 1 to 12 songs an album
 int main(int argc, char** argv) {
     using namespace tallowmere::playlist;
     if (argc >= 2 && std::string(argv[1]) == "--library") {
@@ -544,6 +591,16 @@ int main(int argc, char** argv) {
         const std::size_t lines = argc >= 4 ? std::strtoul(argv[3], nullptr, 10) : 200000;
         const int rounds = argc >= 5 ? std::atoi(argv[4]) : 3;
         return LibraryMain(root, lines, rounds);
+    }
+    if (argc >= 2 && std::string(argv[1]) == "--cut") {
+        std::wstring root = BenchFolder();
+        if (argc >= 3 && argv[2][0] != '\0') {
+            const std::string given = argv[2];
+            root.assign(given.begin(), given.end());
+        }
+        const std::size_t lines = argc >= 4 ? std::strtoul(argv[3], nullptr, 10) : 200000;
+        const int rounds = argc >= 5 ? std::atoi(argv[4]) : 3;
+        return CutMain(root, lines, rounds);
     }
     return Main(argc, argv);
 }

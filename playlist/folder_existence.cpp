@@ -69,23 +69,56 @@ std::size_t FolderExistence::Add(std::wstring_view path) {
     return index;
 }
 
-void FolderExistence::AskDirectly(std::uint32_t index, std::wstring& scratch, std::size_t& directQueries) {
+ErrorCode FolderExistence::AskDirectly(std::uint32_t index, std::wstring& scratch, Counts& counts) {
     scratch.assign(PathOf(queries_[index]));
-    answers_[index] = FileExists(files_, scratch) ? 1 : 0;
-    ++directQueries;
+    ErrorCode error = 0;
+    const auto asked = std::chrono::steady_clock::now();
+    answers_[index] = files_.FileLength(scratch, &error).has_value() ? 1 : 0;
+    questionCost_.Add(std::chrono::steady_clock::now() - asked);
+    ++counts.directQueries;
+    return answers_[index] != 0 ? 0 : error;
 }
 
 std::size_t FolderExistence::TaskSize(std::size_t task) const {
     return task < listed_.size() ? groups_[listed_[task]].count : 1;
 }
 
-void FolderExistence::AnswerTask(std::size_t task, std::size_t& listings, std::size_t& directQueries) {
+bool FolderExistence::ShouldList(std::size_t files) const {
+    switch (listing_) {
+        case Listing::Always:
+            return true;
+        case Listing::Never:
+            return false;
+        case Listing::Measured:
+            break;
+    }
+    // A few of each first, to know; then whichever has cost less for this many files.
+    constexpr std::uint64_t kSamples = 4;
+    const std::uint64_t listings = listingCost_.count.load(std::memory_order_relaxed);
+    const std::uint64_t questions = questionCost_.count.load(std::memory_order_relaxed);
+    if (listings < kSamples) return true;
+    if (questions < kSamples) return false;
+    // listing / listings < files * question / questions, without dividing.
+    const double listing = static_cast<double>(listingCost_.nanoseconds.load(std::memory_order_relaxed));
+    const double question = static_cast<double>(questionCost_.nanoseconds.load(std::memory_order_relaxed));
+    return listing * static_cast<double>(questions) < static_cast<double>(files) * question * static_cast<double>(listings);
+}
+
+void FolderExistence::AnswerTask(std::size_t task, Counts& counts) {
     std::wstring scratch;
     if (task >= listed_.size()) {
-        AskDirectly(lone_[task - listed_.size()], scratch, directQueries);
+        AskDirectly(lone_[task - listed_.size()], scratch, counts);
         return;
     }
     const std::uint32_t groupIndex = listed_[task];
+    if (ShouldList(groups_[groupIndex].count)) {
+        ListGroup(groupIndex, scratch, counts);
+    } else {
+        AskGroup(groupIndex, scratch, counts);
+    }
+}
+
+void FolderExistence::ListGroup(std::uint32_t groupIndex, std::wstring& scratch, Counts& counts) {
     const Group& group = groups_[groupIndex];
     auto nameOf = [&](std::uint32_t member) {
         const Query& query = queries_[member];
@@ -97,20 +130,32 @@ void FolderExistence::AnswerTask(std::size_t task, std::size_t& listings, std::s
     for (std::uint32_t member = group.first; member != kNone; member = queries_[member].nextInGroup) {
         wanted.emplace(nameOf(member), false);
     }
+    const auto listed = std::chrono::steady_clock::now();
     const ErrorCode error = files_.ListFolder(std::wstring(FolderOf(groupIndex)), [&](const FolderEntry& entry) {
         if (entry.folder || entry.reparsePoint) return;  // a folder is no file; a link is asked
         const auto found = wanted.find(entry.name);
         if (found != wanted.end()) found->second = true;
     });
-    ++listings;
+    listingCost_.Add(std::chrono::steady_clock::now() - listed);
+    ++counts.listings;
     for (std::uint32_t member = group.first; member != kNone; member = queries_[member].nextInGroup) {
         if (error == kPathNotFound) {
             answers_[member] = 0;  // no such folder: a direct question finds nothing either
         } else if (error == 0 && wanted.at(nameOf(member))) {
             answers_[member] = 1;
         } else {
-            AskDirectly(member, scratch, directQueries);
+            AskDirectly(member, scratch, counts);
         }
+    }
+}
+
+void FolderExistence::AskGroup(std::uint32_t groupIndex, std::wstring& scratch, Counts& counts) {
+    ++counts.foldersAsked;
+    const std::uint32_t first = groups_[groupIndex].first;
+    // The first file's answer also tells whether the folder is there at all.
+    if (AskDirectly(first, scratch, counts) == kPathNotFound) return;  // the others are missing too
+    for (std::uint32_t member = queries_[first].nextInGroup; member != kNone; member = queries_[member].nextInGroup) {
+        AskDirectly(member, scratch, counts);
     }
 }
 
@@ -121,7 +166,7 @@ bool FolderExistence::AnswerAll(const std::function<bool(std::size_t answered)>&
     lone_.clear();
     for (std::uint32_t index = 0; index < queries_.size(); ++index) {
         const Query& query = queries_[index];
-        if (query.group == kNone || groups_[query.group].count < kListingThreshold) {
+        if (query.group == kNone || groups_[query.group].count < listingThreshold_) {
             lone_.push_back(index);
         } else if (groups_[query.group].first == index) {
             listed_.push_back(query.group);  // at its first member: folders in playlist order
@@ -134,7 +179,7 @@ bool FolderExistence::AnswerAll(const std::function<bool(std::size_t answered)>&
     // hold thousands of direct questions (names listed in another case), and the window's
     // events must run meanwhile, which this thread does while workers answer.
     if (taskCount == 0 || (taskCount == 1 && TaskSize(0) == 1)) {
-        for (std::size_t task = 0; task < taskCount; ++task) AnswerTask(task, counts_.listings, counts_.directQueries);
+        for (std::size_t task = 0; task < taskCount; ++task) AnswerTask(task, counts_);
         return true;
     }
 
@@ -153,12 +198,13 @@ bool FolderExistence::AnswerAll(const std::function<bool(std::size_t answered)>&
         workers.emplace_back([&] {
             Counts mine;
             for (std::size_t task; !stopped && (task = nextTask.fetch_add(1)) < taskCount;) {
-                AnswerTask(task, mine.listings, mine.directQueries);
+                AnswerTask(task, mine);
                 answered.fetch_add(TaskSize(task), std::memory_order_relaxed);
             }
             const std::lock_guard lock(mutex);
             workerCounts.listings += mine.listings;
             workerCounts.directQueries += mine.directQueries;
+            workerCounts.foldersAsked += mine.foldersAsked;
             ++finishedWorkers;
             allDone.notify_one();
         });
@@ -174,6 +220,7 @@ bool FolderExistence::AnswerAll(const std::function<bool(std::size_t answered)>&
     for (std::thread& worker : workers) worker.join();
     counts_.listings += workerCounts.listings;
     counts_.directQueries += workerCounts.directQueries;
+    counts_.foldersAsked += workerCounts.foldersAsked;
     return !stopped;
 }
 

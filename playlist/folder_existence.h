@@ -4,10 +4,12 @@
 // share every question is a round trip.
 //
 // The paths are grouped by the folder they name. A folder that the file system says does not
-// exist makes every file in it missing. A folder holding several of the files is listed once,
-// and a name listed there, spelt exactly so, as a plain file (no folder, no link) exists.
-// Everything else is asked about directly, so short (8.3) names, other letter case, trailing
-// dots, odd characters, long paths and folders that cannot be listed all get the direct answer.
+// exist makes every file in it missing. A folder holding several of the files is listed once
+// (where listing has proved cheaper than asking, see Listing), and a name listed there, spelt
+// exactly so, as a plain file (no folder, no link) exists. Everything else is asked about
+// directly, so short (8.3) names, other letter case, trailing dots, odd characters, long paths
+// and folders that cannot be listed all get the direct answer.
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +29,17 @@ public:
     // directly. A listing of one name never saves a question.
     static constexpr std::size_t kListingThreshold = 2;
 
-    explicit FolderExistence(FileSystem& files) : files_(files) {}
+    // Whether a folder of several files is listed. What a listing costs against a question
+    // differs by far between systems and volumes (under Wine a listing asks about every
+    // file in the folder; a network share answers a listing in one round trip), so by
+    // default the run measures both as it goes and lists a folder when its listing has cost
+    // less than asking about its files one by one. Always and Never are for the benchmarks
+    // and tests.
+    enum class Listing { Measured, Always, Never };
+
+    explicit FolderExistence(FileSystem& files, Listing listing = Listing::Measured,
+                             std::size_t listingThreshold = kListingThreshold)
+        : files_(files), listing_(listing), listingThreshold_(listingThreshold) {}
 
     // Adds a full path to ask about; its answer is Exists(index), index counting from 0 in
     // the order of adding.
@@ -51,6 +63,7 @@ public:
     struct Counts {
         std::size_t listings = 0;       // folders listed
         std::size_t directQueries = 0;  // files asked about one by one
+        std::size_t foldersAsked = 0;   // folders of several files asked about file by file
     };
     Counts CountsSoFar() const;
 
@@ -79,13 +92,33 @@ private:
         return PathOf(first).substr(0, first.folderLength);
     }
     std::uint32_t GroupOf(std::wstring_view folder);
-    void AskDirectly(std::uint32_t index, std::wstring& scratch, std::size_t& directQueries);
+    // Asks about one path; returns the file system's error when it is missing (0 when it
+    // exists).
+    ErrorCode AskDirectly(std::uint32_t index, std::wstring& scratch, Counts& counts);
     // Answers the members of one group (or, for a task past the groups, one lone path).
-    void AnswerTask(std::size_t task, std::size_t& listings, std::size_t& directQueries);
+    void AnswerTask(std::size_t task, Counts& counts);
+    void ListGroup(std::uint32_t groupIndex, std::wstring& scratch, Counts& counts);
+    void AskGroup(std::uint32_t groupIndex, std::wstring& scratch, Counts& counts);
+    bool ShouldList(std::size_t files) const;
     // How many paths a task answers.
     std::size_t TaskSize(std::size_t task) const;
 
     FileSystem& files_;
+    const Listing listing_;
+    const std::size_t listingThreshold_;
+    // What listings and questions have cost so far (kept across Clear), shared by the workers.
+    struct Cost {
+        std::atomic<std::uint64_t> nanoseconds{0};
+        std::atomic<std::uint64_t> count{0};
+        void Add(std::chrono::steady_clock::duration took) {
+            nanoseconds.fetch_add(static_cast<std::uint64_t>(
+                                      std::chrono::duration_cast<std::chrono::nanoseconds>(took).count()),
+                                  std::memory_order_relaxed);
+            count.fetch_add(1, std::memory_order_relaxed);
+        }
+    };
+    Cost listingCost_;
+    Cost questionCost_;
     std::wstring paths_;  // every path added, one after the other
     std::vector<Query> queries_;
     std::vector<Group> groups_;

@@ -27,13 +27,24 @@ public:
     // window's events must still run.
     std::atomic<bool> eventsRan{false};
 
+    // How long each question and each listing takes: a system where one costs far more.
+    std::chrono::milliseconds questionTime{0};
+    std::chrono::milliseconds listingTime{0};
+
+    // A file of a folder that holds nothing is missing with "path not found", as on disk.
     std::optional<std::uint64_t> FileLength(const std::wstring& path, ErrorCode* error) override {
         ++lengthQueries;
-        return MemoryFileSystem::FileLength(path, error);
+        std::this_thread::sleep_for(questionTime);
+        const auto length = MemoryFileSystem::FileLength(path, error);
+        const std::wstring folder = path.substr(0, path.rfind(L'\\') + 1);
+        const auto next = files.lower_bound(folder);
+        if (!length && error && (next == files.end() || !next->first.starts_with(folder))) *error = 3;
+        return length;
     }
     ErrorCode ListFolder(const std::wstring& folder,
                          const std::function<void(const FolderEntry&)>& visit) override {
         ++listings;
+        std::this_thread::sleep_for(listingTime);
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!eventsRan && std::chrono::steady_clock::now() < giveUp) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -73,39 +84,83 @@ std::vector<std::wstring> Library(CountingMemoryFileSystem& files) {
 }
 
 TEST(FolderExistence, AnswersAsEachFileWouldOnePassOrSeveralAtOnce) {
-    for (const unsigned parallel : {1u, 4u}) {
-        SCOPED_TRACE(parallel);
+    using Listing = FolderExistence::Listing;
+    for (const Listing listing : {Listing::Always, Listing::Never, Listing::Measured}) {
+        for (const unsigned parallel : {1u, 4u}) {
+            SCOPED_TRACE(::testing::Message() << "listing " << static_cast<int>(listing) << ", " << parallel << " at once");
+            CountingMemoryFileSystem files;
+            files.parallel = parallel;
+            const std::vector<std::wstring> paths = Library(files);
+            FolderExistence existence(files, listing);
+            for (const std::wstring& path : paths) existence.Add(path);
+            const bool answered = existence.AnswerAll(
+                [&](std::size_t) {
+                    files.eventsRan = true;
+                    return true;
+                },
+                std::chrono::milliseconds(0));
+            EXPECT_TRUE(answered);
+            const FolderExistence::Counts counts = existence.CountsSoFar();
+
+            std::size_t present = 0;
+            for (std::size_t i = 0; i < paths.size(); ++i) {
+                EXPECT_EQ(existence.Exists(i), FileExists(files, paths[i]))
+                    << std::string(paths[i].begin(), paths[i].end());
+                present += existence.Exists(i);
+            }
+            EXPECT_GT(present, 2000u);
+            EXPECT_LT(present, paths.size());
+            if (listing != Listing::Never) {
+                EXPECT_TRUE(files.eventsRan) << "the window's events run while a folder is slow to list";
+            }
+
+            if (listing == Listing::Always) {
+                // One listing per album and for the refused folder; direct questions only for
+                // the songs the listings do not show: the missing ones in albums still there,
+                // the odd spellings, the lone song and the songs of the refused folder.
+                EXPECT_EQ(counts.listings, 301u);
+                const std::size_t missingInPresentAlbums = 240 * 12 - (present - 4);
+                EXPECT_EQ(counts.directQueries, missingInPresentAlbums + 10);
+            } else if (listing == Listing::Never) {
+                // Every song asked, but in the 60 albums that are gone only the first: its
+                // "path not found" answers for the album.
+                EXPECT_EQ(counts.listings, 0u);
+                EXPECT_EQ(counts.foldersAsked, 301u);
+                EXPECT_EQ(counts.directQueries, paths.size() - 60 * 11);
+            }
+        }
+    }
+}
+
+// Left to measure, the run lists folders where a listing has cost less than asking about
+// their songs one by one, and asks where it has cost more.
+TEST(FolderExistence, MeasuredListingTakesTheCheaperWay) {
+    {
+        SCOPED_TRACE("listing slow: after the first few, every album is asked song by song");
         CountingMemoryFileSystem files;
-        files.parallel = parallel;
+        files.eventsRan = true;
+        files.listingTime = std::chrono::milliseconds(20);
         const std::vector<std::wstring> paths = Library(files);
         FolderExistence existence(files);
         for (const std::wstring& path : paths) existence.Add(path);
-        const bool answered = existence.AnswerAll(
-            [&](std::size_t) {
-                files.eventsRan = true;
-                return true;
-            },
-            std::chrono::milliseconds(0));
-        EXPECT_TRUE(answered);
-
-        files.lengthQueries = 0;
-        files.listings = 0;
-        std::size_t present = 0;
-        for (std::size_t i = 0; i < paths.size(); ++i) {
-            EXPECT_EQ(existence.Exists(i), FileExists(files, paths[i])) << std::string(paths[i].begin(), paths[i].end());
-            present += existence.Exists(i);
-        }
-        EXPECT_GT(present, 2000u);
-        EXPECT_LT(present, paths.size());
-        EXPECT_TRUE(files.eventsRan) << "the window's events run while a folder is slow to list";
-
-        // One listing per album and for the refused folder; direct questions only for the
-        // songs the listings do not show: the missing ones in albums still there, the odd
-        // spellings, the lone song and the songs of the refused folder.
-        const FolderExistence::Counts counts = existence.CountsSoFar();
-        EXPECT_EQ(counts.listings, 301u);
-        const std::size_t missingInPresentAlbums = 240 * 12 - (present - 4);
-        EXPECT_EQ(counts.directQueries, missingInPresentAlbums + 10);
+        existence.AnswerAll([](std::size_t) { return true; }, std::chrono::milliseconds(30));
+        EXPECT_LE(existence.CountsSoFar().listings, 5u);
+        EXPECT_GE(existence.CountsSoFar().foldersAsked, 296u);
+        for (std::size_t i = 0; i < paths.size(); ++i) ASSERT_EQ(existence.Exists(i), FileExists(files, paths[i]));
+    }
+    {
+        SCOPED_TRACE("questions slow: every album is listed");
+        CountingMemoryFileSystem files;
+        files.eventsRan = true;
+        files.questionTime = std::chrono::milliseconds(2);
+        const std::vector<std::wstring> paths = Library(files);
+        FolderExistence existence(files);
+        for (const std::wstring& path : paths) existence.Add(path);
+        existence.AnswerAll([](std::size_t) { return true; }, std::chrono::milliseconds(30));
+        EXPECT_EQ(existence.CountsSoFar().listings, 301u);
+        EXPECT_EQ(existence.CountsSoFar().foldersAsked, 0u);
+        files.questionTime = std::chrono::milliseconds(0);
+        for (std::size_t i = 0; i < paths.size(); ++i) ASSERT_EQ(existence.Exists(i), FileExists(files, paths[i]));
     }
 }
 
@@ -114,7 +169,7 @@ TEST(FolderExistence, StopsBeginningFoldersWhenTold) {
     CountingMemoryFileSystem files;
     files.parallel = 2;
     const std::vector<std::wstring> paths = Library(files);
-    FolderExistence existence(files);
+    FolderExistence existence(files, FolderExistence::Listing::Always);
     for (const std::wstring& path : paths) existence.Add(path);
     const bool answered = existence.AnswerAll(
         [&](std::size_t) {

@@ -140,9 +140,10 @@ TEST(Progress, StopWhileFoldersAreLookedAtLeavesThePlaylist) {
     std::string playlist = "#EXTM3U\r\n";
     for (int album = 0; album < 200; ++album) {
         for (int song = 0; song < 3; ++song) {
-            const std::string path = "D:\\Music\\Album " + std::to_string(album) + "\\" + std::to_string(song) + ".mp3";
-            playlist += path + "\r\n";
-            if (song != 1) files.files[std::wstring(path.begin(), path.end())] = "x";
+            std::string path = "D:\\Music\\Album ";
+            path.append(std::to_string(album)).append("\\").append(std::to_string(song)).append(".mp3");
+            playlist.append(path).append("\r\n");
+            if (song != 1) files.files[std::wstring(path.begin(), path.end())] = std::string(1, 'x');
         }
     }
     files.files[kPlaylist] = playlist;
