@@ -31,7 +31,8 @@ work=$(mktemp -d /tmp/tallowmere-slow.XXXXXX)
 mkdir -p "$work/source" "$work/mount"
 gcc -O2 -o "$work/slow_fs" bench/slow_fs.c $(pkg-config --cflags --libs fuse3) || exit 1
 "$native" --library "$work/source/" "$slow_lines" 0   # the files, made on the disk underneath
-"$work/slow_fs" "$work/source" "$work/mount" -f 2>/dev/null &
+# Many requests at once, as a network share serves them (libfuse's default is 10 threads).
+"$work/slow_fs" "$work/source" "$work/mount" -f -o max_threads=64 2>/dev/null &
 fs=$!
 trap 'fusermount3 -u "$work/mount" 2>/dev/null; wait $fs 2>/dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 50); do mountpoint -q "$work/mount" && break; sleep 0.1; done

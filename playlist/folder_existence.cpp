@@ -83,6 +83,12 @@ std::size_t FolderExistence::TaskSize(std::size_t task) const {
     return task < listed_.size() ? groups_[listed_[task]].count : 1;
 }
 
+bool FolderExistence::QuestionsAreSlow() const {
+    const std::uint64_t questions = questionCost_.count.load(std::memory_order_relaxed);
+    return questions >= 8 &&
+           questionCost_.nanoseconds.load(std::memory_order_relaxed) / questions > kSlowQuestionNanoseconds;
+}
+
 bool FolderExistence::ShouldList(std::size_t files) const {
     switch (listing_) {
         case Listing::Always:
@@ -193,8 +199,9 @@ bool FolderExistence::AnswerAll(const std::function<bool(std::size_t answered)>&
     std::size_t finishedWorkers = 0;
     Counts workerCounts;
     std::vector<std::thread> workers;
-    workers.reserve(threads);
-    for (std::size_t worker = 0; worker < threads; ++worker) {
+    const std::size_t mostWorkers = std::min(kMostWorkersWhenSlow, taskCount);
+    workers.reserve(std::max(threads, mostWorkers));
+    auto addWorker = [&] {
         workers.emplace_back([&] {
             Counts mine;
             for (std::size_t task; !stopped && (task = nextTask.fetch_add(1)) < taskCount;) {
@@ -208,13 +215,19 @@ bool FolderExistence::AnswerAll(const std::function<bool(std::size_t answered)>&
             ++finishedWorkers;
             allDone.notify_one();
         });
-    }
+    };
+    for (std::size_t worker = 0; worker < threads; ++worker) addWorker();
     {
         std::unique_lock lock(mutex);
-        while (!allDone.wait_for(lock, interval, [&] { return finishedWorkers == threads; })) {
+        while (!allDone.wait_for(lock, interval, [&] { return finishedWorkers == workers.size(); })) {
             lock.unlock();
             if (!letEventsRun(answered.load(std::memory_order_relaxed))) stopped = true;
             lock.lock();
+            // Questions that each wait long on the volume (a network share) leave the
+            // processor idle: more of them in flight then, up to a bound.
+            if (!stopped && workers.size() < mostWorkers && threads > 1 && QuestionsAreSlow()) {
+                while (workers.size() < mostWorkers) addWorker();
+            }
         }
     }
     for (std::thread& worker : workers) worker.join();

@@ -46,7 +46,8 @@ public:
     std::size_t Add(std::wstring_view path);
     std::size_t Size() const { return queries_.size(); }
 
-    // Answers every path added. Up to files.ParallelQueries() folders are looked at at once;
+    // Answers every path added. Up to files.ParallelQueries() folders are looked at at once
+    // (more where each question waits long on the volume, see kSlowQuestionNanoseconds);
     // letEventsRun is called about once every interval while the answers come in, with the
     // number of paths answered so far, and returns false to stop: no further folder is then
     // begun, and AnswerAll returns false with the answers incomplete. The answers do not
@@ -100,6 +101,12 @@ private:
     void ListGroup(std::uint32_t groupIndex, std::wstring& scratch, Counts& counts);
     void AskGroup(std::uint32_t groupIndex, std::wstring& scratch, Counts& counts);
     bool ShouldList(std::size_t files) const;
+    bool QuestionsAreSlow() const;
+    // A question that takes longer than this on average waits on the volume, not on the
+    // processor (a local disk answers in tens of microseconds, under load and under Wine);
+    // then up to kMostWorkersWhenSlow are asked at once instead of ParallelQueries().
+    static constexpr std::uint64_t kSlowQuestionNanoseconds = 500'000;
+    static constexpr std::size_t kMostWorkersWhenSlow = 32;
     // How many paths a task answers.
     std::size_t TaskSize(std::size_t task) const;
 

@@ -30,11 +30,17 @@ public:
     // How long each question and each listing takes: a system where one costs far more.
     std::chrono::milliseconds questionTime{0};
     std::chrono::milliseconds listingTime{0};
+    std::atomic<int> inFlight{0};
+    std::atomic<int> mostInFlight{0};  // questions asked at once, at most
 
     // A file of a folder that holds nothing is missing with "path not found", as on disk.
     std::optional<std::uint64_t> FileLength(const std::wstring& path, ErrorCode* error) override {
         ++lengthQueries;
+        const int nowInFlight = ++inFlight;
+        for (int most = mostInFlight; nowInFlight > most && !mostInFlight.compare_exchange_weak(most, nowInFlight);) {
+        }
         std::this_thread::sleep_for(questionTime);
+        --inFlight;
         const auto length = MemoryFileSystem::FileLength(path, error);
         const std::wstring folder = path.substr(0, path.rfind(L'\\') + 1);
         const auto next = files.lower_bound(folder);
@@ -149,8 +155,9 @@ TEST(FolderExistence, MeasuredListingTakesTheCheaperWay) {
         for (std::size_t i = 0; i < paths.size(); ++i) ASSERT_EQ(existence.Exists(i), FileExists(files, paths[i]));
     }
     {
-        SCOPED_TRACE("questions slow: every album is listed");
+        SCOPED_TRACE("questions slow: every album is listed, and more questions are in flight at once");
         CountingMemoryFileSystem files;
+        files.parallel = 2;
         files.eventsRan = true;
         files.questionTime = std::chrono::milliseconds(2);
         const std::vector<std::wstring> paths = Library(files);
@@ -159,6 +166,7 @@ TEST(FolderExistence, MeasuredListingTakesTheCheaperWay) {
         existence.AnswerAll([](std::size_t) { return true; }, std::chrono::milliseconds(30));
         EXPECT_EQ(existence.CountsSoFar().listings, 301u);
         EXPECT_EQ(existence.CountsSoFar().foldersAsked, 0u);
+        EXPECT_GT(files.mostInFlight, 2) << "questions that wait long are asked more at once";
         files.questionTime = std::chrono::milliseconds(0);
         for (std::size_t i = 0; i < paths.size(); ++i) ASSERT_EQ(existence.Exists(i), FileExists(files, paths[i]));
     }
