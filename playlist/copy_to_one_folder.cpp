@@ -500,6 +500,8 @@ RunOutcome CopyToOneFolderUnguarded(const RunContext& context, const std::wstrin
             host.SetCaption(L"Copying " + look.name);
             if (look.song) {
                 Song& song = run.SongAt(*look.song);
+                // A copy can take long: the window shows the caption just set before it.
+                if (song.state == CopyState::Pending) host.LetEventsRun();
                 run.Copy(song);
                 if (song.state == CopyState::Failed) host.AppendLog(L"Couldn't Copy " + look.name);
                 add(song.named ? song.copyNameBytes : song.nameBytes);

@@ -42,7 +42,8 @@ public:
     virtual void ReportFailure(const FileFailure& failure) = 0;
 
     // Let pending window events run (repaint, busy label). The operations call this
-    // at most about once every EventInterval() of work.
+    // at most about once every EventInterval() of work, and before a step that can take
+    // long by itself (copying a song), so that the window shows what it is doing.
     virtual void LetEventsRun() = 0;
     virtual std::chrono::milliseconds EventInterval() const { return std::chrono::milliseconds(30); }
 

@@ -17,7 +17,12 @@ std::size_t WindowOperationHost::LogCount() const {
     return (count > 0 ? static_cast<std::size_t>(count) : 0) + pending_.size();
 }
 
-void WindowOperationHost::AddPendingLines() {
+void WindowOperationHost::ShowPending() {
+    if (pendingCaption_) {
+        SetWindowTextW(window_, pendingCaption_->c_str());
+        captionShownAt_ = std::chrono::steady_clock::now();
+        pendingCaption_.reset();
+    }
     if (pending_.empty()) return;
     std::size_t characters = 0;
     for (const std::wstring& line : pending_) characters += line.size() + 1;
@@ -31,26 +36,35 @@ void WindowOperationHost::AddPendingLines() {
 }
 
 void WindowOperationHost::ShowBusy(bool visible) {
-    if (!visible) AddPendingLines();
+    if (!visible) ShowPending();
     busyLabel_.Show(visible);
     // Paint now: the operation may not let events run before its first line is done.
     RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
-void WindowOperationHost::SetCaption(const std::wstring& caption) { SetWindowTextW(window_, caption.c_str()); }
+void WindowOperationHost::SetCaption(const std::wstring& caption) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - captionShownAt_ < EventInterval()) {
+        pendingCaption_ = caption;
+        return;
+    }
+    pendingCaption_.reset();
+    SetWindowTextW(window_, caption.c_str());
+    captionShownAt_ = now;
+}
 
 void WindowOperationHost::ShowMessage(const std::wstring& prompt) {
-    AddPendingLines();
+    ShowPending();
     ShowMessageBox(window_, prompt, BoxButtons::Ok, BoxIcon::None);
 }
 
 void WindowOperationHost::ReportFailure(const playlist::FileFailure& failure) {
-    AddPendingLines();
+    ShowPending();
     ShowMessageBox(window_, FailurePrompt(failure), BoxButtons::Ok, BoxIcon::Critical);
 }
 
 void WindowOperationHost::LetEventsRun() {
-    AddPendingLines();
+    ShowPending();
     LetPendingEventsRun(window_);
 }
 

@@ -5,9 +5,12 @@
 // Log lines wait here and reach the list box in batches where the window's events run (at
 // most every 30 ms), with the list's redrawing held meanwhile: one line added to a visible
 // list box costs milliseconds, a batch of thousands about as much. Before a box is shown and
-// when the run ends the list box holds every line.
+// when the run ends the list box holds every line. Captions are shown at most once an event
+// interval the same way.
 #include <windows.h>
 
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,7 +23,7 @@ class WindowOperationHost final : public playlist::OperationHost {
 public:
     WindowOperationHost(HWND window, ListBox errorLog, Static busyLabel)
         : window_(window), errorLog_(errorLog), busyLabel_(busyLabel) {}
-    ~WindowOperationHost() override { AddPendingLines(); }
+    ~WindowOperationHost() override { ShowPending(); }
     WindowOperationHost(const WindowOperationHost&) = delete;
     WindowOperationHost& operator=(const WindowOperationHost&) = delete;
 
@@ -34,13 +37,18 @@ public:
     void LetEventsRun() override;
 
 private:
-    // Moves the waiting lines into the list box in one batch.
-    void AddPendingLines();
+    // Moves the waiting lines into the list box in one batch, and shows a waiting caption.
+    void ShowPending();
 
     HWND window_;
     ListBox errorLog_;
     Static busyLabel_;
     std::vector<std::wstring> pending_;  // logged, not yet in the list box
+    // A caption set less than an event interval after the last one shown waits here: each
+    // costs a repaint of the frame (under Wine about half a millisecond), and one a line
+    // would cost more than the run.
+    std::optional<std::wstring> pendingCaption_;
+    std::chrono::steady_clock::time_point captionShownAt_{};
 };
 
 }  // namespace tallowmere::shell

@@ -278,15 +278,39 @@ int Click(const Args& args) {
     PostMessageW(control, BM_CLICK, 0, 0);
     Print(L"clicked", static_cast<long long>(GetDlgCtrlID(control)));
     if (!args.Option(L"until-idle")) return kDone;
-    // The run the click starts disables the button and enables it again at its end; this
-    // process watches closely, so the time is the run's and not a driver's round trip.
+    // The run the click starts disables the button and enables it again at its end, or ends
+    // in a message box; this process watches closely, so the time is the run's and not a
+    // driver's round trip.
     const ULONGLONG deadline = clickedAt + args.TimeoutMs(600000);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    auto boxShown = [processId] {
+        struct Search {
+            DWORD processId;
+            bool found;
+        } search{processId, false};
+        EnumWindows(
+            [](HWND candidate, LPARAM context) -> BOOL {
+                auto& search = *reinterpret_cast<Search*>(context);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(candidate, &owner);
+                if (owner == search.processId && IsWindowVisible(candidate) && IsMessageBoxWindow(candidate)) {
+                    search.found = true;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    };
     bool seenBusy = false;
     while (GetTickCount64() < deadline && IsWindow(control)) {
         const bool enabled = IsWindowEnabled(control) != FALSE;
         if (!enabled) seenBusy = true;
-        if (seenBusy && enabled) {
+        const bool box = seenBusy && boxShown();
+        if (seenBusy && (enabled || box)) {
             Print(L"idle_after_ms", static_cast<long long>(GetTickCount64() - clickedAt));
+            Print(L"box", box ? 1 : 0);
             return kDone;
         }
         Sleep(5);
