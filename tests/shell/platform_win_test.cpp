@@ -7,6 +7,7 @@
 
 #include "shell/failure_text.h"
 #include "shell/platform.h"
+#include "shell/window_operation_host.h"
 
 namespace tallowmere::shell {
 namespace {
@@ -198,6 +199,60 @@ TEST(PlatformEvents, PendingEventsRunAndQuitIsKeptForTheMainLoop) {
     ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(message.message, static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(message.wParam, 7u);
+    DestroyWindow(window);
+}
+
+// A run that logs a line and sets the caption for each of many songs (Copy to One Folder):
+// the window is told of them in batches, not once a line, and at each point where events
+// run the list holds every line and the caption is the last one set.
+TEST(WindowOperationHost, LinesAndCaptionsReachTheWindowInBatches) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        if (message == WM_SETTEXT) {
+            auto* captionsSet = reinterpret_cast<int*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+            if (captionsSet) ++*captionsSet;
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    };
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"TallowmereOperationHostTest";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowW(windowClass.lpszClassName, L"Start", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
+                                nullptr, windowClass.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    HWND list = CreateWindowW(L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | LBS_NOTIFY, 0, 0, 300, 200, window, nullptr,
+                              windowClass.hInstance, nullptr);
+    HWND busy = CreateWindowW(L"STATIC", L"Busy", WS_CHILD, 0, 210, 100, 20, window, nullptr,
+                              windowClass.hInstance, nullptr);
+    ShowWindow(window, SW_SHOWNA);
+    int captionsSet = 0;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&captionsSet));
+    auto caption = [&] {
+        wchar_t text[64]{};
+        GetWindowTextW(window, text, 64);
+        return std::wstring(text);
+    };
+    {
+        WindowOperationHost host(window, ListBox(list), Static(busy));
+        host.ClearLog();
+        for (int song = 1; song <= 2000; ++song) {
+            host.SetCaption(L"Copying " + std::to_wstring(song) + L".mp3");
+            host.AppendLog(L"Couldn't Copy " + std::to_wstring(song) + L".mp3");
+            EXPECT_EQ(host.LogCount(), static_cast<std::size_t>(song));
+            if (song == 1000) {
+                host.LetEventsRun();
+                EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 1000);
+                EXPECT_EQ(caption(), L"Copying 1000.mp3");
+            }
+        }
+        EXPECT_LT(captionsSet, 200) << "the frame repainted for most captions";
+        host.SetCaption(L"Done");
+    }
+    EXPECT_EQ(caption(), L"Done") << "the last caption is shown when the run ends";
+    ASSERT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 2000);
+    wchar_t last[64]{};
+    SendMessageW(list, LB_GETTEXT, 1999, reinterpret_cast<LPARAM>(last));
+    EXPECT_STREQ(last, L"Couldn't Copy 2000.mp3");
     DestroyWindow(window);
 }
 
