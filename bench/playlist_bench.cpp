@@ -582,7 +582,8 @@ int Main(int argc, char** argv) {
 //                                       each song, for playlists naming 1 to 12 songs an album
 int main(int argc, char** argv) {
     using namespace tallowmere::playlist;
-    if (argc >= 2 && std::string(argv[1]) == "--library") {
+    const std::string mode = argc >= 2 ? argv[1] : "";
+    if (mode == "--library" || mode == "--cut") {
         std::wstring root = BenchFolder();
         if (argc >= 3 && argv[2][0] != '\0') {
             const std::string given = argv[2];
@@ -590,17 +591,7 @@ int main(int argc, char** argv) {
         }
         const std::size_t lines = argc >= 4 ? std::strtoul(argv[3], nullptr, 10) : 200000;
         const int rounds = argc >= 5 ? std::atoi(argv[4]) : 3;
-        return LibraryMain(root, lines, rounds);
-    }
-    if (argc >= 2 && std::string(argv[1]) == "--cut") {
-        std::wstring root = BenchFolder();
-        if (argc >= 3 && argv[2][0] != '\0') {
-            const std::string given = argv[2];
-            root.assign(given.begin(), given.end());
-        }
-        const std::size_t lines = argc >= 4 ? std::strtoul(argv[3], nullptr, 10) : 200000;
-        const int rounds = argc >= 5 ? std::atoi(argv[4]) : 3;
-        return CutMain(root, lines, rounds);
+        return mode == "--library" ? LibraryMain(root, lines, rounds) : CutMain(root, lines, rounds);
     }
     return Main(argc, argv);
 }
