@@ -157,5 +157,34 @@ TEST(Progress, StopWhileFoldersAreLookedAtLeavesThePlaylist) {
     EXPECT_TRUE(host.log.empty());
 }
 
+// Strip non-existant songs spends its time finding out which songs exist, before it logs or
+// writes a line: the progress counts that pass's lines, so the CLI's figure moves meanwhile.
+TEST(Progress, StripMissingSongsReportsWhileItAsksAboutTheSongs) {
+    struct LogWatchingHost : ProgressHost {
+        std::vector<std::size_t> doneBeforeAnyLog;
+        void ReportProgress(std::size_t done, std::size_t total) override {
+            ProgressHost::ReportProgress(done, total);
+            if (log.empty()) doneBeforeAnyLog.push_back(done);
+        }
+    };
+    testing::MemoryFileSystem files;
+    std::string playlist;
+    for (int song = 0; song < 600; ++song) {
+        playlist.append("Album ").append(std::to_string(song / 12)).append("\\").append(std::to_string(song)).append(".mp3\r\n");
+        if (song % 5 != 0) {
+            files.files[L"D:\\Lists\\Album " + std::to_wstring(song / 12) + L"\\" + std::to_wstring(song) + L".mp3"] =
+                std::string(1, 'x');
+        }
+    }
+    files.files[kPlaylist] = playlist;
+    LogWatchingHost host;
+    const RunContext context{host, files, L"C:\\Program"};
+    EXPECT_EQ(StripMissingSongs(context, kPlaylist), RunOutcome::Done);
+    EXPECT_EQ(host.log.size(), 120u);
+    ExpectProgressUpTo(host, 600);
+    ASSERT_FALSE(host.doneBeforeAnyLog.empty());
+    EXPECT_EQ(host.doneBeforeAnyLog.back(), 600u) << "every line settled before the first is logged";
+}
+
 }  // namespace
 }  // namespace tallowmere::playlist
