@@ -28,6 +28,10 @@ drive() { timeout 900 wine "$driver" "$@" --exe=tallowmere.exe 2>/dev/null | tr 
 app=$!
 drive wait-window --caption="$caption" --visible=1 --timeout=60000 >/dev/null ||
   { echo "the window did not show"; exit 1; }
+# The CLI's time includes starting a Wine process; shown apart, for comparison.
+start=$(now)
+wine "$cli" --version >/dev/null 2>&1
+printf 'tallowmere-cli --version alone (a process started and ended): %.2f s\n' "$(echo "$(now) - $start" | bc)"
 for run in "strip-missing missing.m3u 111" "strip-dupes dupes.m3u 113" "copy-to-folder copy.m3u 102"; do
   set -- $run
   cp "$work/$2" "$work/cli-$2"
