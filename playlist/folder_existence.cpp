@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -201,23 +202,43 @@ bool FolderExistence::AnswerAll(const std::function<bool(std::size_t answered)>&
     std::vector<std::thread> workers;
     const std::size_t mostWorkers = std::min(kMostWorkersWhenSlow, taskCount);
     workers.reserve(std::max(threads, mostWorkers));
+    // A thread the system cannot start is done without.
     auto addWorker = [&] {
-        workers.emplace_back([&] {
-            Counts mine;
-            for (std::size_t task; !stopped && (task = nextTask.fetch_add(1)) < taskCount;) {
-                AnswerTask(task, mine);
-                answered.fetch_add(TaskSize(task), std::memory_order_relaxed);
-            }
-            const std::lock_guard lock(mutex);
-            workerCounts.listings += mine.listings;
-            workerCounts.directQueries += mine.directQueries;
-            workerCounts.foldersAsked += mine.foldersAsked;
-            ++finishedWorkers;
-            allDone.notify_one();
-        });
+        try {
+            workers.emplace_back([&] {
+                Counts mine;
+                for (std::size_t task; !stopped && (task = nextTask.fetch_add(1)) < taskCount;) {
+                    AnswerTask(task, mine);
+                    answered.fetch_add(TaskSize(task), std::memory_order_relaxed);
+                }
+                const std::lock_guard lock(mutex);
+                workerCounts.listings += mine.listings;
+                workerCounts.directQueries += mine.directQueries;
+                workerCounts.foldersAsked += mine.foldersAsked;
+                ++finishedWorkers;
+                allDone.notify_one();
+            });
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
     };
-    for (std::size_t worker = 0; worker < threads; ++worker) addWorker();
-    {
+    for (std::size_t worker = 0; worker < threads && addWorker(); ++worker) {
+    }
+    if (workers.empty()) {
+        // No thread at all: this one answers, letting the events run between folders.
+        auto last = std::chrono::steady_clock::now();
+        for (std::size_t task = 0; task < taskCount && !stopped; ++task) {
+            AnswerTask(task, counts_);
+            answered += TaskSize(task);
+            if (std::chrono::steady_clock::now() - last >= interval) {
+                stopped = !letEventsRun(answered);
+                last = std::chrono::steady_clock::now();
+            }
+        }
+        return !stopped;
+    }
+    try {
         std::unique_lock lock(mutex);
         while (!allDone.wait_for(lock, interval, [&] { return finishedWorkers == workers.size(); })) {
             lock.unlock();
@@ -226,9 +247,16 @@ bool FolderExistence::AnswerAll(const std::function<bool(std::size_t answered)>&
             // Questions that each wait long on the volume (a network share) leave the
             // processor idle: more of them in flight then, up to a bound.
             if (!stopped && workers.size() < mostWorkers && threads > 1 && QuestionsAreSlow()) {
-                while (workers.size() < mostWorkers) addWorker();
+                while (workers.size() < mostWorkers && addWorker()) {
+                }
             }
         }
+    } catch (...) {
+        // The host failed while letting events run (out of memory): the workers finish their
+        // folders and stop, and the failure goes on up.
+        stopped = true;
+        for (std::thread& worker : workers) worker.join();
+        throw;
     }
     for (std::thread& worker : workers) worker.join();
     counts_.listings += workerCounts.listings;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -187,6 +188,21 @@ TEST(FolderExistence, StopsBeginningFoldersWhenTold) {
         std::chrono::milliseconds(0));
     EXPECT_FALSE(answered);
     EXPECT_LE(files.listings, 2) << "only the folders the two workers had begun";
+}
+
+// The host fails while the folders are answered (out of memory as it shows the log): the
+// failure reaches the caller, which ends the run as failed, and no thread is left running.
+TEST(FolderExistence, AFailureWhileEventsRunReachesTheCaller) {
+    CountingMemoryFileSystem files;
+    files.parallel = 4;
+    files.eventsRan = true;
+    files.listingTime = std::chrono::milliseconds(2);
+    const std::vector<std::wstring> paths = Library(files);
+    FolderExistence existence(files, FolderExistence::Listing::Always);
+    for (const std::wstring& path : paths) existence.Add(path);
+    EXPECT_THROW(existence.AnswerAll([](std::size_t) -> bool { throw std::bad_alloc(); }, std::chrono::milliseconds(0)),
+                 std::bad_alloc);
+    EXPECT_LT(files.listings, 301) << "the workers stopped";
 }
 
 }  // namespace
