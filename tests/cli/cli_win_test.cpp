@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "playlist/operations.h"
@@ -76,42 +77,74 @@ struct CliResult {
     std::wstring err;
 };
 
-// Runs tallowmere-cli in workFolder with its output redirected into files (so it writes
-// UTF-8). The files go beside workFolder, so snapshots of it do not see them.
+// tallowmere-cli started in workFolder with its output redirected into files (so it writes
+// UTF-8); Finish waits for it and reads them.
+class StartedCli {
+public:
+    StartedCli(const std::wstring& arguments, const fs::path& workFolder, fs::path outPath, fs::path errPath,
+               DWORD creationFlags)
+        : outPath_(std::move(outPath)), errPath_(std::move(errPath)) {
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        out_ = CreateFileW(outPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+        err_ = CreateFileW(errPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = out_;
+        startup.hStdError = err_;
+        std::wstring commandLine = L"\"" + CliExePath() + L"\" " + arguments;
+        const std::wstring folder = workFolder.wstring();
+        started_ = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, creationFlags, nullptr,
+                                  folder.c_str(), &startup, &process_) != FALSE;
+    }
+    StartedCli(const StartedCli&) = delete;
+    StartedCli& operator=(const StartedCli&) = delete;
+    ~StartedCli() { Finish(0); }
+
+    bool Started() const { return started_; }
+    HANDLE Process() const { return process_.hProcess; }
+
+    // Waits up to waitMs for the program's end (ending it if it has not), then reads its
+    // output; the exit code is 0xDEAD when it did not start.
+    CliResult Finish(DWORD waitMs) {
+        CliResult result;
+        result.exitCode = 0xDEAD;
+        if (started_) {
+            if (WaitForSingleObject(process_.hProcess, waitMs) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
+            WaitForSingleObject(process_.hProcess, 5000);
+            GetExitCodeProcess(process_.hProcess, &result.exitCode);
+            CloseHandle(process_.hThread);
+            CloseHandle(process_.hProcess);
+            started_ = false;
+        }
+        if (out_ != INVALID_HANDLE_VALUE) CloseHandle(out_);
+        if (err_ != INVALID_HANDLE_VALUE) CloseHandle(err_);
+        out_ = err_ = INVALID_HANDLE_VALUE;
+        result.out = FromUtf8(ReadBytes(outPath_));
+        result.err = FromUtf8(ReadBytes(errPath_));
+        return result;
+    }
+
+private:
+    fs::path outPath_;
+    fs::path errPath_;
+    HANDLE out_ = INVALID_HANDLE_VALUE;
+    HANDLE err_ = INVALID_HANDLE_VALUE;
+    PROCESS_INFORMATION process_{};
+    bool started_ = false;
+};
+
+// Runs tallowmere-cli in workFolder and waits for it. The output files go beside
+// workFolder, so snapshots of it do not see them.
 CliResult RunCli(const std::wstring& arguments, const fs::path& workFolder) {
     static int run = 0;
     ++run;
-    const fs::path outPath = workFolder.parent_path() / (L"out-" + std::to_wstring(run) + L".txt");
-    const fs::path errPath = workFolder.parent_path() / (L"err-" + std::to_wstring(run) + L".txt");
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    std::wstring commandLine = L"\"" + CliExePath() + L"\" " + arguments;
-    PROCESS_INFORMATION process{};
-    CliResult result;
-    const std::wstring folder = workFolder.wstring();
     // Detached: no console, so no console host that would hold the output files open after
     // the program has ended (and keep the test's folder from being removed).
-    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
-                       folder.c_str(), &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 60000);
-        GetExitCodeProcess(process.hProcess, &result.exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    } else {
-        result.exitCode = 0xDEAD;
-    }
-    CloseHandle(out);
-    CloseHandle(err);
-    result.out = FromUtf8(ReadBytes(outPath));
-    result.err = FromUtf8(ReadBytes(errPath));
-    return result;
+    StartedCli cli(arguments, workFolder, workFolder.parent_path() / (L"out-" + std::to_wstring(run) + L".txt"),
+                   workFolder.parent_path() / (L"err-" + std::to_wstring(run) + L".txt"), DETACHED_PROCESS);
+    return cli.Finish(60000);
 }
 
 std::wstring Quoted(const fs::path& path) { return L"\"" + path.wstring() + L"\""; }
@@ -339,22 +372,9 @@ TEST_F(CliTest, CtrlCStopsTheRunWithoutAHalfWrittenPlaylist) {
     const std::string small = "#EXTM3U\r\nGone\\one.mp3\r\n";
     WriteBytes(folder / L"Later.m3u", small);
 
-    const fs::path outPath = root_ / L"break-out.txt";
-    const fs::path errPath = root_ / L"break-err.txt";
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    std::wstring commandLine = L"\"" + CliExePath() + L"\" strip-missing Big.m3u Later.m3u";
-    PROCESS_INFORMATION process{};
-    const std::wstring workFolder = folder.wstring();
-    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
-                               nullptr, workFolder.c_str(), &startup, &process));
+    // Not detached: on the test's console, where the break is sent.
+    StartedCli cli(L"strip-missing Big.m3u Later.m3u", folder, root_ / L"break-out.txt", root_ / L"break-err.txt", 0);
+    ASSERT_TRUE(cli.Started());
     // The backup is written (beside its place, under a temporary name) before the first line:
     // once a third file is there, the run is under way.
     const auto fileCount = [&] {
@@ -363,21 +383,14 @@ TEST_F(CliTest, CtrlCStopsTheRunWithoutAHalfWrittenPlaylist) {
     const ULONGLONG started = GetTickCount64();
     while (fileCount() < 3 && GetTickCount64() - started < 30000) Sleep(10);
     Sleep(300);
-    DWORD stillRunning = WaitForSingleObject(process.hProcess, 0);
+    DWORD stillRunning = WaitForSingleObject(cli.Process(), 0);
     EXPECT_EQ(stillRunning, static_cast<DWORD>(WAIT_TIMEOUT)) << "the run ended before the break; make the playlist longer";
     SetConsoleCtrlHandler(nullptr, TRUE);
     EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
-    const DWORD waited = WaitForSingleObject(process.hProcess, 60000);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    if (waited == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 99);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    CloseHandle(out);
-    CloseHandle(err);
+    const CliResult result = cli.Finish(60000);
     const ULONGLONG took = GetTickCount64() - started;
 
-    EXPECT_EQ(exitCode, 130u) << "after " << took << " ms";
+    EXPECT_EQ(result.exitCode, 130u) << "after " << took << " ms";
     EXPECT_TRUE(ReadBytes(folder / L"Big.m3u") == big) << "the playlist was changed";
     EXPECT_EQ(ReadBytes(folder / L"Later.m3u"), small);
     std::vector<std::wstring> names;
@@ -385,7 +398,7 @@ TEST_F(CliTest, CtrlCStopsTheRunWithoutAHalfWrittenPlaylist) {
     std::sort(names.begin(), names.end());
     // Nothing written by the stopped run is left: not its backup, not a temporary file.
     EXPECT_EQ(names, (std::vector<std::wstring>{L"Big.m3u", L"Later.m3u"}));
-    EXPECT_EQ(Lines(FromUtf8(ReadBytes(errPath))),
+    EXPECT_EQ(Lines(result.err),
               (std::vector<std::wstring>{L"Big.m3u: interrupted; the playlist was left as it was"}));
 }
 
