@@ -292,30 +292,26 @@ TEST(FullDisk, RewriteBackupNewFileAndWatchCopyLeaveEverythingAsItWas) {
     const std::string previousBackup = "the previous backup\r\n";
     shell::WinFileSystem files;
 
-    // No room for the backup: it fails; playlist and previous backup stay.
+    // Remove Tag Info with freeBytes left on the disk fails on failedFile, and the playlist,
+    // its previous backup and the folder stay as they were.
+    auto failsLeavingAll = [&](std::size_t freeBytes, const std::wstring& failedFile) {
+        disk.LeaveFree(freeBytes);
+        RecordingHost host;
+        EXPECT_EQ(RemoveTagInfo({host, files, L"C:\\"}, playlist), RunOutcome::Failed);
+        ASSERT_EQ(host.failures.size(), 1u);
+        EXPECT_EQ(host.failures[0].file, failedFile);
+        EXPECT_EQ(host.failures[0].code, static_cast<ErrorCode>(ERROR_DISK_FULL));
+        EXPECT_EQ(ReadBytes(playlist), original);
+        EXPECT_EQ(ReadBytes(backup), previousBackup);
+        EXPECT_EQ(disk.Names(), (std::set<std::wstring>{L"list.m3u", L"list.m3u_backup"}));
+    };
     WriteBytes(playlist, original);
     WriteBytes(backup, previousBackup);
-    disk.LeaveFree(100 * 1024);
-    RecordingHost host;
-    EXPECT_EQ(RemoveTagInfo({host, files, L"C:\\"}, playlist), RunOutcome::Failed);
-    ASSERT_EQ(host.failures.size(), 1u);
-    EXPECT_EQ(host.failures[0].file, backup);
-    EXPECT_EQ(host.failures[0].code, static_cast<ErrorCode>(ERROR_DISK_FULL));
-    EXPECT_EQ(ReadBytes(playlist), original);
-    EXPECT_EQ(ReadBytes(backup), previousBackup);
-    EXPECT_EQ(disk.Names(), (std::set<std::wstring>{L"list.m3u", L"list.m3u_backup"}));
-
+    // No room for the backup: it fails.
+    failsLeavingAll(100 * 1024, backup);
     // Room for the backup but not for the rewrite: every write comes before any replace, so
     // the playlist and its previous backup both stay.
-    disk.LeaveFree(original.size() + 40 * 1024);
-    host = RecordingHost();
-    EXPECT_EQ(RemoveTagInfo({host, files, L"C:\\"}, playlist), RunOutcome::Failed);
-    ASSERT_EQ(host.failures.size(), 1u);
-    EXPECT_EQ(host.failures[0].file, playlist);
-    EXPECT_EQ(host.failures[0].code, static_cast<ErrorCode>(ERROR_DISK_FULL));
-    EXPECT_EQ(ReadBytes(playlist), original);
-    EXPECT_EQ(ReadBytes(backup), previousBackup);
-    EXPECT_EQ(disk.Names(), (std::set<std::wstring>{L"list.m3u", L"list.m3u_backup"}));
+    failsLeavingAll(original.size() + 40 * 1024, playlist);
 
     // A new file (Copy to One Folder's new playlist): nothing is left of it.
     disk.LeaveFree(8 * 1024);
