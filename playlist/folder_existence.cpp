@@ -182,19 +182,29 @@ bool FolderExistence::AnswerAll(const std::function<bool(std::size_t answered)>&
     const std::size_t taskCount = listed_.size() + lone_.size();
     const std::size_t threads = std::min<std::size_t>(std::max(files_.ParallelQueries(), 1u), taskCount);
 
-    // Inline only when a single task of a single query is all there is: a folder's task can
+    std::atomic<std::size_t> answered{0};
+    std::atomic<bool> stopped{false};
+    // On this thread, letting the events run between tasks.
+    auto answerHere = [&] {
+        auto last = std::chrono::steady_clock::now();
+        for (std::size_t task = 0; task < taskCount && !stopped; ++task) {
+            AnswerTask(task, counts_);
+            answered += TaskSize(task);
+            if (std::chrono::steady_clock::now() - last >= interval) {
+                stopped = !letEventsRun(answered);
+                last = std::chrono::steady_clock::now();
+            }
+        }
+        return !stopped;
+    };
+    // Here only when a single task of a single query is all there is: a folder's task can
     // hold thousands of direct questions (names listed in another case), and the window's
     // events must run meanwhile, which this thread does while workers answer.
-    if (taskCount == 0 || (taskCount == 1 && TaskSize(0) == 1)) {
-        for (std::size_t task = 0; task < taskCount; ++task) AnswerTask(task, counts_);
-        return true;
-    }
+    if (taskCount == 0 || (taskCount == 1 && TaskSize(0) == 1)) return answerHere();
 
     // Workers take the folders in turn; each answer has its own slot, so they share nothing
     // but the next task's number. This thread only lets the window's events run meanwhile.
     std::atomic<std::size_t> nextTask{0};
-    std::atomic<std::size_t> answered{0};
-    std::atomic<bool> stopped{false};
     std::mutex mutex;
     std::condition_variable allDone;
     std::size_t finishedWorkers = 0;
@@ -225,19 +235,7 @@ bool FolderExistence::AnswerAll(const std::function<bool(std::size_t answered)>&
     };
     for (std::size_t worker = 0; worker < threads && addWorker(); ++worker) {
     }
-    if (workers.empty()) {
-        // No thread at all: this one answers, letting the events run between folders.
-        auto last = std::chrono::steady_clock::now();
-        for (std::size_t task = 0; task < taskCount && !stopped; ++task) {
-            AnswerTask(task, counts_);
-            answered += TaskSize(task);
-            if (std::chrono::steady_clock::now() - last >= interval) {
-                stopped = !letEventsRun(answered);
-                last = std::chrono::steady_clock::now();
-            }
-        }
-        return !stopped;
-    }
+    if (workers.empty()) return answerHere();  // no thread could be started
     try {
         std::unique_lock lock(mutex);
         while (!allDone.wait_for(lock, interval, [&] { return finishedWorkers == workers.size(); })) {
