@@ -89,8 +89,7 @@ private:
     }
     void Report() {
         cancelled_ = host_.Cancelled();
-        const std::size_t done = std::max(done_, firstPassDone_);
-        if (reportProgress_ && done >= reported_) host_.ReportProgress(reported_ = done, total_);
+        if (reportProgress_) host_.ReportProgress(std::max(done_, firstPassDone_), total_);
         host_.LetEventsRun();
         last_ = std::chrono::steady_clock::now();
     }
@@ -101,7 +100,6 @@ private:
     const std::size_t total_;
     std::size_t firstPassDone_ = 0;
     std::size_t firstPassCalls_ = 0;
-    std::size_t reported_ = 0;  // the highest figure reported so far
     std::chrono::steady_clock::time_point last_;
     std::size_t done_ = 0;
     bool cancelled_ = false;

@@ -135,6 +135,7 @@ private:
         // fixed however long the playlist. A slice ends between folders where it can, so an
         // album is listed once.
         std::vector<std::size_t> asked;  // the verdicts the slice's answers go to
+        std::wstring lastFolder;         // of the last entry asked about
         std::size_t linesSettled = 0;    // lines before the slice
         std::size_t lineCount = 0;
         // Answers the slice, which ends before line sliceEnd (counting from 1).
@@ -154,7 +155,7 @@ private:
             }
             existence_.Clear();
             asked.clear();
-            lastFolder_.clear();
+            lastFolder.clear();
             linesSettled = sliceEnd;
             return true;
         };
@@ -180,10 +181,10 @@ private:
             const std::wstring_view folder =
                 std::wstring_view(resolved_).substr(0, resolved_.find_last_of(L"\\/") + 1);
             if (asked.size() >= kEntriesAskedAtOnce &&
-                (folder != lastFolder_ || asked.size() >= 2 * kEntriesAskedAtOnce)) {
+                (folder != lastFolder || asked.size() >= 2 * kEntriesAskedAtOnce)) {
                 if (!answer(lineCount - 1)) return;  // this line begins the next slice
             }
-            if (folder != lastFolder_) lastFolder_.assign(folder);
+            if (folder != lastFolder) lastFolder.assign(folder);
             asked.push_back(verdicts_.size());
             verdicts_.push_back(Verdict::Missing);
             existence_.Add(resolved_);
@@ -220,7 +221,6 @@ private:
     std::wstring entry_;     // reused from line to line
     std::wstring resolved_;  // reused from line to line
     std::wstring message_;   // reused from line to line
-    std::wstring lastFolder_;  // of the last entry asked about
     FolderExistence existence_;
     std::vector<Verdict> verdicts_;  // one per entry but stream addresses, in order
     std::size_t nextVerdict_ = 0;
