@@ -216,16 +216,8 @@ playlist::RunOutcome RunOne(CliOperation operation, const playlist::RunContext& 
 
 // The product name and version from this exe's own version record, as "name version".
 std::optional<std::wstring> VersionRecordText() {
-    std::wstring exePath(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, exePath.data(), static_cast<DWORD>(exePath.size()));
-        if (length == 0) return std::nullopt;
-        if (length < exePath.size()) {
-            exePath.resize(length);
-            break;
-        }
-        exePath.resize(exePath.size() * 2);
-    }
+    const std::wstring exePath = ProgramPath();
+    if (exePath.empty()) return std::nullopt;
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(exePath.c_str(), &ignored);
     if (size == 0) return std::nullopt;

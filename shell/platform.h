@@ -161,6 +161,8 @@ std::wstring FullPath(const std::wstring& path);
 // The raw command line of the process (GetCommandLineW).
 std::wstring RawCommandLine();
 
+// The running executable's full path (empty if the system cannot say).
+std::wstring ProgramPath();
 // The folder of the running executable, without a trailing backslash.
 std::wstring ProgramFolder();
 

@@ -296,20 +296,22 @@ std::wstring RawCommandLine() {
     return commandLine ? commandLine : L"";
 }
 
-std::wstring ProgramFolder() {
+std::wstring ProgramPath() {
     // Paths may exceed MAX_PATH: grow the buffer until the whole name fits.
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) return {};
-        if (length < buffer.size()) {
-            std::wstring path(buffer.data(), length);
-            const auto slash = path.find_last_of(L"\\/");
-            return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-        }
+        if (length < buffer.size()) return std::wstring(buffer.data(), length);
         if (buffer.size() >= 32768) return {};
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::wstring ProgramFolder() {
+    const std::wstring path = ProgramPath();
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
 void LetPendingEventsRun(HWND dialogWindow) {
