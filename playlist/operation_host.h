@@ -59,8 +59,14 @@ public:
     // (RunOutcome::Cancelled) and leaves the playlist as it was.
     virtual bool Cancelled() const { return false; }
 
-    // Progress of a walk through a music library: files found so far (WantsProgress hosts).
+    // Progress of a walk through a music library: files found so far, about once every
+    // EventInterval() of the walk.
     virtual void ReportFilesFound(std::size_t /*found*/) {}
+
+    // Asked once a run has planned its changes (changes > 0 entries or lines to change) and
+    // before anything is written: whether to write them. The window asks the user where an
+    // operation wants it (relink); every other host writes at once.
+    virtual bool ConfirmChanges(std::size_t /*changes*/) { return true; }
 };
 
 }  // namespace tallowmere::playlist
