@@ -24,7 +24,9 @@ template <typename Record, typename Report>
 RunOutcome WriteChangedLines(const RunContext& context, const std::wstring& playlistPath, PlaylistText& playlist,
                              const FileStamp& readStamp, const std::vector<Record>& records,
                              const Report& report) {
-    const bool changes = std::any_of(records.begin(), records.end(), [](const Record& r) { return !r.bytes.empty(); });
+    const std::size_t changeCount = static_cast<std::size_t>(
+        std::count_if(records.begin(), records.end(), [](const Record& r) { return !r.bytes.empty(); }));
+    const bool changes = changeCount > 0 && context.host.ConfirmChanges(changeCount);
     // Before the writer: it writes over the bytes read.
     PendingFile backup(context.files);
     if (changes && !PrepareBackup(context, playlistPath, playlist.bytes, backup)) return RunOutcome::Failed;

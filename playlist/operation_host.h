@@ -67,6 +67,10 @@ public:
     // before anything is written: whether to write them. The window asks the user where an
     // operation wants it (relink); every other host writes at once.
     virtual bool ConfirmChanges(std::size_t /*changes*/) { return true; }
+
+    // The closing summary of a repair (counts of what was done, or that nothing was
+    // written): a line on the console tool's standard error; the window shows none.
+    virtual void ReportSummary(const std::wstring& /*summary*/) {}
 };
 
 }  // namespace tallowmere::playlist

@@ -143,7 +143,7 @@ RunOutcome RewriteEntries(const RunContext& context, const std::wstring& playlis
                                             ? L"Can't encode: " + text.Decode(old) + L" -> " + rewrite.unencodable
                                             : L"Rewritten: " + text.Decode(old) + L" -> " + text.Decode(rewrite.bytes));
                                 });
-    context.host.ShowMessage(summary);
+    context.host.ReportSummary(summary);
     return outcome;
 }
 

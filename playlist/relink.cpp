@@ -148,7 +148,9 @@ LibraryIndex LibraryIndex::Build(const RunContext& context, const std::vector<st
     FoldersSeen seen;
     std::vector<std::uint32_t> pending;
     std::wstring scratch;
-    const bool progress = context.host.WantsProgress();
+    // Paced like a run's lines: the window repaints and shows the count, the console tool
+    // draws it.
+    EventPacer pacer(context.host, 0);
     for (const std::wstring& root : folders) {
         pending.push_back(index.AddFolder(root));
         while (!pending.empty()) {
@@ -166,12 +168,12 @@ LibraryIndex LibraryIndex::Build(const RunContext& context, const std::vector<st
                     return;
                 }
                 index.AddFile(folder, entry.name, scratch);
-                if (progress && index.files_.size() % 4096 == 0) context.host.ReportFilesFound(index.files_.size());
+                if (index.files_.size() % 256 == 0 && pacer.TickNow()) context.host.ReportFilesFound(index.files_.size());
             });
             if (code != 0) context.host.ReportFailure({L"Could not list the folder", path, code});
         }
     }
-    if (progress) context.host.ReportFilesFound(index.files_.size());
+    context.host.ReportFilesFound(index.files_.size());
     index.MakeBuckets();
     index.folderText_.shrink_to_fit();
     index.nameText_.shrink_to_fit();
@@ -324,7 +326,7 @@ RunOutcome Relink(const RunContext& context, const LibraryIndex& library, const 
                                 [&](const Finding& finding, std::string_view old) {
                                     context.host.AppendLog(relinker.LogLine(finding, old));
                                 });
-    context.host.ShowMessage(relinker.Summary());
+    context.host.ReportSummary(relinker.Summary());
     return outcome;
 }
 

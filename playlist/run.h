@@ -72,6 +72,17 @@ public:
             CheckClock();
         }
     }
+    // For a phase without lines (a walk): reads the clock, and when an interval has passed
+    // lets events run and answers true.
+    bool TickNow() {
+        const bool due = std::chrono::steady_clock::now() - last_ >= interval_;
+        if (due) {
+            Report();
+        } else {
+            cancelled_ = host_.Cancelled();
+        }
+        return due;
+    }
     // Whether the host asked to stop, as last seen by Tick, TickAfterSlowStep or FirstPassAt.
     bool Cancelled() const { return cancelled_; }
     // After the last line: a host that wants progress hears that all lines are done.

@@ -146,6 +146,7 @@ public:
         EraseProgress();
         WriteAbout(err_, playlist_, prompt);
     }
+    void ReportSummary(const std::wstring& summary) override { ShowMessage(summary); }
     void ReportFailure(const playlist::FileFailure& failure) override {
         EraseProgress();
         WriteAbout(err_, playlist_, FailureLine(failure));

@@ -94,7 +94,7 @@ TEST_F(Repairs, AMovedLibraryIsRelinkedRelativeStaysRelativeAndTheRestStaysByteF
                             L"Relinked: ..\\Music\\Abba\\Gold\\02 sos.MP3 -> ..\\Media\\Music\\Abba\\Gold\\02 SOS.mp3",
                             L"Relinked: Q:\\Music\\Queen\\Jazz\\Mustapha.mp3 -> " + wideMedia + L"Queen\\Jazz\\Mustapha.mp3",
                         }));
-    EXPECT_EQ(host.messages, (Lines{L"3 relinked, 0 ambiguous, 0 not found, 0 can't encode"}));
+    EXPECT_EQ(host.summaries, (Lines{L"3 relinked, 0 ambiguous, 0 not found, 0 can't encode"}));
 }
 
 TEST_F(Repairs, TheSharedFoldersDecideAndEqualBestChangesNothing) {
@@ -116,7 +116,7 @@ TEST_F(Repairs, TheSharedFoldersDecideAndEqualBestChangesNothing) {
     ASSERT_EQ(host.log.size(), 5u);
     EXPECT_EQ(host.log[3], L"Ambiguous: Q:\\Old\\Best\\Same.mp3 (2 candidates)");
     EXPECT_EQ(host.log[4], L"Not found: Q:\\Old\\Gone.mp3");
-    EXPECT_EQ(host.messages, (Lines{L"3 relinked, 1 ambiguous, 1 not found, 0 can't encode"}));
+    EXPECT_EQ(host.summaries, (Lines{L"3 relinked, 1 ambiguous, 1 not found, 0 can't encode"}));
 }
 
 TEST_F(Repairs, AConvertedLibraryIsFoundByAnotherAudioExtensionButTheSameNameComesFirst) {
@@ -152,7 +152,7 @@ TEST_F(Repairs, NothingToRelinkLeavesTheFileAloneWithoutABackup) {
     EXPECT_EQ(ReadBytes(playlist), original);
     EXPECT_FALSE(Exists(playlist + L"_backup"));
     EXPECT_TRUE(host.log.empty());
-    EXPECT_EQ(host.messages, (Lines{L"0 relinked, 0 ambiguous, 0 not found, 0 can't encode"}));
+    EXPECT_EQ(host.summaries, (Lines{L"0 relinked, 0 ambiguous, 0 not found, 0 can't encode"}));
 }
 
 TEST_F(Repairs, ANewPathTheCodePageCannotHoldIsNotWritten) {

@@ -18,6 +18,7 @@ class RecordingHost : public OperationHost {
 public:
     std::vector<std::wstring> log;
     std::vector<std::wstring> messages;
+    std::vector<std::wstring> summaries;
     std::vector<FileFailure> failures;
     std::vector<bool> busyChanges;
     int logClears = 0;
@@ -34,6 +35,7 @@ public:
     void ShowBusy(bool visible) override { busyChanges.push_back(visible); }
     void SetCaption(const std::wstring&) override {}
     void ShowMessage(const std::wstring& prompt) override { messages.push_back(prompt); }
+    void ReportSummary(const std::wstring& summary) override { summaries.push_back(summary); }
     void ReportFailure(const FileFailure& failure) override { failures.push_back(failure); }
     void LetEventsRun() override { ++yields; }
 };
