@@ -113,7 +113,8 @@ public:
         return ok ? 0 : 29;
     }
     // The same copy to a temporary name, renamed in place once whole.
-    ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override {
+    ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to,
+                            const std::function<bool()>& = {}) override {
         const std::wstring temporary = to + L".copying";
         if (const ErrorCode error = CopyReplacing(from, temporary)) {
             unlink(Narrow(temporary).c_str());
@@ -173,14 +174,33 @@ public:
         pending.temporary.clear();
     }
     bool VolumeReachable(const std::wstring&) override { return true; }
-    // Not timed; a copy of the backup renamed in turn, every content keeping a name.
-    ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath) override {
-        std::string bytes;
-        if (ErrorCode error = ReadWholeFile(backupPath, bytes)) return error;
-        const std::string copy = Narrow(path) + ".restore";
-        if (ErrorCode error = WriteFile(copy, bytes)) return error;
-        if (std::rename(Narrow(path).c_str(), Narrow(backupPath).c_str()) != 0) return 5;
-        return std::rename(copy.c_str(), Narrow(path).c_str()) == 0 ? 0 : 5;
+    // The old content's second name (a hard link) renamed over the backup, then the new
+    // content over the playlist, as the Win32 layer does it.
+    ErrorCode CommitWithBackup(PendingReplacement& pending, const std::wstring& backupPath, const FileStamp&,
+                               ReplaceStep& failedAt) override {
+        failedAt = ReplaceStep::Backup;
+        const std::string second = Narrow(backupPath) + ".link";
+        unlink(second.c_str());
+        if (link(Narrow(pending.target).c_str(), second.c_str()) != 0) return 5;
+        if (std::rename(second.c_str(), Narrow(backupPath).c_str()) != 0) return 5;
+        failedAt = ReplaceStep::Replace;
+        const std::wstring temporary = std::exchange(pending.temporary, std::wstring());
+        return std::rename(Narrow(temporary).c_str(), Narrow(pending.target).c_str()) == 0 ? 0 : 5;
+    }
+    // Not timed; the contents trade names through a link.
+    ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath, const FileStamp&,
+                             const FileStamp&) override {
+        const std::string old = Narrow(path) + ".old";
+        unlink(old.c_str());
+        if (link(Narrow(path).c_str(), old.c_str()) != 0) return 5;
+        if (std::rename(Narrow(backupPath).c_str(), Narrow(path).c_str()) != 0) return 5;
+        return std::rename(old.c_str(), Narrow(backupPath).c_str()) == 0 ? 0 : 5;
+    }
+    PathKind KindOf(const std::wstring& path) override {
+        struct stat info {};
+        if (lstat(Narrow(path).c_str(), &info) != 0) return PathKind::Missing;
+        if (S_ISLNK(info.st_mode)) return PathKind::Link;
+        return S_ISDIR(info.st_mode) ? PathKind::Folder : PathKind::File;
     }
     // stat and readdir keep no state of this class's: as many at once as the Win32 layer
     // (BENCH_PARALLEL=n to measure others).
@@ -531,7 +551,7 @@ int Main(int argc, char** argv) {
     // The bare existence checks of the very paths Strip non-existant songs tests.
     std::vector<std::wstring> checkedPaths;
     for (const std::wstring& entry : entries) {
-        checkedPaths.push_back(ResolveEntry(entry, PlaylistFolder(playlist), context.programFolder));
+        checkedPaths.push_back(EntryResolver(PlaylistFolder(playlist), DriveOfPath(context.programFolder)).Resolve(entry));
     }
     auto existence = [&] {
         std::size_t found = 0;

@@ -21,6 +21,9 @@
 // lies directly inside the playlist's folder; other names are logged as failed copies and still
 // listed. Device namespace paths (\\.\pipe\x, \\?\GLOBALROOT\...) are never opened. The selected
 // playlist itself is only read.
+#include <algorithm>
+#include <bit>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -126,13 +129,14 @@ bool IsDeviceNamespacePath(std::wstring_view path) {
 }
 
 // The bytes of an entry that spell its file name, so the new playlist holds them as the
-// playlist did. The name follows the entry's last backslash; in a double-byte code page a
-// trailing byte can be 0x5C, so the bytes after each 0x5C, from the last one back, are tried
-// until they decode to the name.
+// playlist did. The name follows the entry's last separator; in a double-byte code page a
+// trailing byte can be 0x5C, so the bytes after each separator, from the last one back, are
+// tried until they decode to the name ("/" is 0x2F, never a trailing byte).
 std::string FileNameBytes(std::string_view line, const std::wstring& name, const PlaylistText& playlist) {
     std::size_t searchEnd = line.size();
     for (;;) {
-        const std::size_t slash = searchEnd == 0 ? std::string_view::npos : line.rfind('\\', searchEnd - 1);
+        const std::size_t slash =
+            searchEnd == 0 ? std::string_view::npos : line.find_last_of("\\/", searchEnd - 1);
         const std::string_view tail = line.substr(slash == std::string_view::npos ? 0 : slash + 1);
         if (playlist.Decode(tail) == name) return std::string(tail);
         if (slash == std::string_view::npos) break;
@@ -154,6 +158,18 @@ Text Numbered(const Text& name, unsigned k) {
     Text number;
     for (const char c : " (" + std::to_string(k) + ")") number += static_cast<typename Text::value_type>(c);
     return name.substr(0, cut) + number + name.substr(cut);
+}
+
+// Whether a name has the form Numbered gives ("x (2).mp3"): only such a name can be one that
+// the run makes up for another song.
+bool LooksNumbered(std::wstring_view name) {
+    const std::size_t dot = name.rfind(L'.');
+    const std::wstring_view stem = dot == std::wstring_view::npos || dot == 0 ? name : name.substr(0, dot);
+    if (!stem.ends_with(L')')) return false;
+    const std::size_t open = stem.rfind(L" (");
+    if (open == std::wstring_view::npos || open + 3 > stem.size() - 1) return false;
+    const std::wstring_view digits = stem.substr(open + 2, stem.size() - 1 - (open + 2));
+    return !digits.empty() && std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
 }
 
 struct IdentityHash {
@@ -225,39 +241,31 @@ private:
 enum class CopyState { Pending, Copied, Failed };
 
 // A song of the playlist that is there to copy: one per file, however often and however spelt
-// it is listed. Entries whose file is not found keep no state of their own, so a playlist of
-// many names that name nothing costs no memory per name.
+// it is listed (one per spelling where the file system gives no identity). Entries whose file
+// is not found keep no state of their own unless another entry has their name.
 struct Song {
     std::wstring source;         // the resolved path (the first spelling met)
-    std::wstring name;           // its file name, as GetFileName gives it
+    std::wstring name;           // its file name
     std::string nameBytes;       // the same in the playlist's bytes
-    FileIdentity identity;
+    FileIdentity identity;       // may be unknown
     bool named = false;          // copyName chosen
     std::wstring copyName;       // its name in the copy folder
     std::string copyNameBytes;   // the same in the playlist's encoding
     CopyState state = CopyState::Pending;
 };
 
-// An entry with no song, as first met.
-struct NotFound {
-    std::uint64_t fingerprint = 0;  // of its path's key
-    std::wstring name;
-    std::string nameBytes;
-    bool copied = false;
-};
-
 // What an entry line names.
 struct EntryLook {
-    std::wstring source;  // the resolved path
-    std::wstring name;    // its file name
-    bool copyable = false;               // a plain file name and no device path
+    std::wstring source;  // the resolved path (empty for an entry that names no file)
+    std::wstring name;    // its file name (the entry itself for one that names no file)
+    bool copyable = false;               // a file name of its own, and no device path
     std::optional<std::size_t> song;     // the song, when its file was found
 };
 
-// The bytes after an entry's last backslash: its file name's, in every playlist encoding but
+// The bytes after an entry's last separator: its file name's, in every playlist encoding but
 // for double-byte trailing bytes of 0x5C.
 std::string_view NameTail(std::string_view line) {
-    const std::size_t slash = line.rfind('\\');
+    const std::size_t slash = line.find_last_of("\\/");
     return slash == std::string_view::npos ? line : line.substr(slash + 1);
 }
 
@@ -266,53 +274,109 @@ std::string_view NameTail(std::string_view line) {
 // look for one (a one-line playlist of megabytes would cost several times its size).
 bool TooLongForAFile(std::string_view line) { return NameTail(line).size() > 3 * kLongestFileName; }
 
+// About how many of the playlist's entries have each file name: a hash of the name's key in
+// two sets of bits (met once, met again). Only a name that another entry may have too needs a
+// record of who took it, so a playlist of many entries whose files are not found costs two
+// bits a slot, eight slots an entry, whatever its shape.
+class NameCounts {
+public:
+    explicit NameCounts(std::size_t entries)
+        : once_(std::bit_ceil(std::max<std::size_t>(entries, 8)) / 8, 0), twice_(once_.size(), 0) {}
+    void Add(std::uint64_t hash) {
+        const auto [word, bit] = Slot(hash);
+        if (once_[word] & bit) {
+            twice_[word] |= bit;
+        } else {
+            once_[word] |= bit;
+        }
+    }
+    bool MaybeShared(std::uint64_t hash) const {
+        const auto [word, bit] = Slot(hash);
+        return (twice_[word] & bit) != 0;
+    }
+
+private:
+    std::pair<std::size_t, std::uint64_t> Slot(std::uint64_t hash) const {
+        const std::uint64_t slot = (hash * 0x9E3779B97F4A7C15ull) >> 20;
+        return {static_cast<std::size_t>(slot / 64) & (once_.size() - 1), std::uint64_t{1} << (slot % 64)};
+    }
+    std::vector<std::uint64_t> once_;
+    std::vector<std::uint64_t> twice_;
+};
+
+std::uint64_t NameHash(const std::wstring& nameKey) { return std::hash<std::wstring>{}(nameKey); }
+
 class CopyRun {
 public:
-    CopyRun(FileSystem& files, const PlaylistText& playlist, const std::wstring& playlistPath,
+    CopyRun(FileSystem& files, OperationHost& host, const PlaylistText& playlist, const std::wstring& playlistPath,
             std::wstring copyFolder)
         : files_(files),
+          host_(host),
           playlist_(playlist),
-          playlistPath_(playlistPath),
-          playlistFolder_(PlaylistFolder(playlistPath)),
+          // The selected playlist's path is the drive source of root-relative entries.
+          resolver_(PlaylistFolder(playlistPath), DriveOfPath(playlistPath)),
           copyFolder_(std::move(copyFolder)),
           sourceFiles_(files),
           copyFolderFiles_(files),
-          recentlyTried_(kRecentlyTried) {
+          names_(CountLines(playlist.Body())) {
         // Every song that is there, known before the first copy: a later song that already
         // lies in the copy folder keeps its name, and no song is copied over another.
-        std::unordered_map<FileIdentity, std::size_t, IdentityHash> songByIdentity;
         LineReader reader(playlist.Body());
         std::string_view line;
         while (reader.Next(line)) {
             if (ClassifyLine(line) != LineKind::Entry || TooLongForAFile(line)) continue;
             EntryLook look = LookUp(line, /*findSong=*/false);
             if (!look.copyable) continue;
+            const std::wstring nameKey = FileNameKey(look.name);
+            names_.Add(NameHash(nameKey));
+            if (LooksNumbered(look.name)) literalNumbered_.insert(nameKey);
             const std::optional<FileIdentity> identity = IdentityOfSource(look);
-            if (!identity || !songByIdentity.try_emplace(*identity, songs_.size()).second) continue;
+            if (!identity) continue;  // not found
+            const bool known = identity->Known();
+            const bool isNew = known ? songByIdentity_.try_emplace(*identity, songs_.size()).second
+                                     : songByPath_.try_emplace(look.source, songs_.size()).second;
+            if (!isNew) continue;
+            if (known) {
+                protected_.insert(*identity);
+            } else {
+                unknownNames_.insert(nameKey);  // no identity: its name is what is known of it
+            }
             Song song;
             song.nameBytes = FileNameBytes(line, look.name, playlist);
             song.source = std::move(look.source);
             song.name = std::move(look.name);
             song.identity = *identity;
-            protected_.insert(*identity);
             songs_.push_back(std::move(song));
         }
-        songByIdentity_ = std::move(songByIdentity);
-        if (const std::optional<FileIdentity> self = files_.IdentityOf(playlistPath)) protected_.insert(*self);
-        taken_.insert(FileNameKey(GetFileName(playlistPath)));
+        const std::wstring playlistName = GetFileName(playlistPath);
+        const std::optional<FileIdentity> self = files_.IdentityOf(playlistPath);
+        if (self && self->Known()) {
+            protected_.insert(*self);
+        } else {
+            unknownNames_.insert(FileNameKey(playlistName));
+        }
+        // The new playlist's own name is taken from the start, so no song is copied over it.
+        taken_.insert(FileNameKey(playlistName));
     }
 
     // The entry's resolved path, file name and, when findSong, its song.
     EntryLook LookUp(std::string_view line, bool findSong) {
         EntryLook look;
-        // The selected playlist's path is the drive source of root-relative entries.
-        look.source = ResolveEntry(playlist_.Decode(line), playlistFolder_, playlistPath_);
-        look.name = GetFileName(look.source);
+        const std::wstring entry = playlist_.Decode(line);
+        if (resolver_.Resolve(entry, look.source) == EntryForm::NotAFile) {
+            look.name = entry;  // listed and reported as it is
+            return look;
+        }
+        look.name = std::wstring(EntryFileName(look.source));
         look.copyable = IsPlainFileName(look.name) && !IsDeviceNamespacePath(look.source);
         if (findSong && look.copyable) {
             if (const std::optional<FileIdentity> identity = IdentityOfSource(look)) {
-                const auto found = songByIdentity_.find(*identity);
-                if (found != songByIdentity_.end()) look.song = found->second;
+                const auto found = identity->Known() ? songByIdentity_.find(*identity) : songByIdentity_.end();
+                if (found != songByIdentity_.end()) {
+                    look.song = found->second;
+                } else if (const auto byPath = songByPath_.find(look.source); byPath != songByPath_.end()) {
+                    look.song = byPath->second;
+                }
             }
         }
         return look;
@@ -335,35 +399,56 @@ public:
     Song& SongAt(std::size_t index) { return songs_[index]; }
     std::size_t SongCount() const { return songs_.size(); }
     const std::wstring& CopyFolder() const { return copyFolder_; }
-    const PlaylistText& Playlist() const { return playlist_; }
 
-    // Copies a song into the copy folder, the first time it is met.
+    // Copies a song into the copy folder, the first time it is met; its name is chosen then.
     void Copy(Song& song) {
         if (song.state != CopyState::Pending) return;
-        if (!song.named) ChooseCopyName(song);
-        if (song.state != CopyState::Pending) return;
+        if (!song.named) {
+            song.named = true;
+            const unsigned k = FirstFreeName(song.name, &song);
+            song.copyName = k <= 1 ? song.name : Numbered(song.name, k);
+            song.copyNameBytes = k <= 1 ? song.nameBytes : Numbered(song.nameBytes, k);
+            if (k == 0) {  // already its copy, under another spelling: not copied over itself
+                song.state = CopyState::Failed;
+                return;
+            }
+        }
         // The copy's name stays taken for this run: no later song is copied over it.
-        song.state = files_.CopyIntoPlace(song.source, copyFolder_ + song.copyName) == 0 ? CopyState::Copied
-                                                                                          : CopyState::Failed;
+        song.state = files_.CopyIntoPlace(song.source, copyFolder_ + song.copyName, Stop()) == 0 ? CopyState::Copied
+                                                                                                 : CopyState::Failed;
     }
 
-    // An entry with no song: its file was not found when the run began (or could not be
-    // asked), or it is no file to copy. Tried under its own name, in case it came meanwhile,
-    // once for each run of repeats of its path, which all take the first spelling's name.
-    const NotFound& CopyNotFound(const EntryLook& look, std::string_view line) {
-        const std::uint64_t fingerprint = std::hash<std::wstring>{}(FileNameKey(look.source)) | 1;  // 0: free
-        NotFound& entry = recentlyTried_[fingerprint % recentlyTried_.size()];
-        if (entry.fingerprint == fingerprint) return entry;
-        entry = {fingerprint, look.name, FileNameBytes(line, look.name, playlist_), false};
-        if (!look.copyable) return entry;
+    // An entry with no song: its file was not found when the run began (or it is no file to
+    // copy). It is named in its turn like a song, so that a song met later never shares its
+    // name, and tried under that name, in case the file came meanwhile; the new playlist lists
+    // the name whether the copy succeeds or not. Writes its name's bytes to nameBytes and the
+    // name it is reported by to name (a repeat's are the first spelling's); true when it was
+    // copied.
+    bool CopyNotFound(const EntryLook& look, std::string_view line, std::string& nameBytes, std::wstring& name) {
+        nameBytes = FileNameBytes(line, look.name, playlist_);
+        name = look.name;
+        if (!look.copyable) return false;
         const std::wstring nameKey = FileNameKey(look.name);
-        if (taken_.contains(nameKey)) return entry;  // given to a song: never written over
-        const std::optional<FileIdentity> there = copyFolderFiles_.Of(copyFolder_, look.name);
-        if (there && protected_.contains(*there)) return entry;
-        if (files_.CopyIntoPlace(look.source, copyFolder_ + look.name) != 0) return entry;
-        taken_.insert(nameKey);
-        entry.copied = true;
-        return entry;
+        const bool shared = names_.MaybeShared(NameHash(nameKey));
+        MissingEntry* record = nullptr;
+        if (shared) {
+            // Its repeats, however spelt, are listed as it was first.
+            const auto [found, isNew] = missingByPath_.try_emplace(FileNameKey(look.source));
+            record = &found->second;
+            if (!isNew) {
+                nameBytes = record->nameBytes;
+                name = record->name;
+                return record->copied;
+            }
+        }
+        const unsigned k = FirstFreeName(look.name, nullptr);
+        const std::wstring copyName = k == 1 ? look.name : Numbered(look.name, k);
+        if (k > 1) nameBytes = Numbered(nameBytes, k);
+        // A name no other entry has needs no record: nobody else can want it.
+        if (shared || k > 1) taken_.insert(FileNameKey(copyName));
+        const bool copied = files_.CopyIntoPlace(look.source, copyFolder_ + copyName, Stop()) == 0;
+        if (record) *record = {copied, nameBytes, name};
+        return copied;
     }
 
     // Whether the new playlist may be written at path: not over one of the songs or the
@@ -371,51 +456,69 @@ public:
     // new playlist's name was taken before the first copy, and each copy is a new file.
     bool MayWriteNewPlaylist(const std::wstring& path) {
         const std::optional<FileIdentity> there = files_.IdentityOf(path);
-        return !there || !protected_.contains(*there);
+        return !Protected(GetFileName(path), there);
     }
 
 private:
-    // Entries with no song met lately, by a fingerprint of their path: a fixed number, so
-    // that a name listed again nearby is not tried again, and costs no memory per name.
-    static constexpr std::size_t kRecentlyTried = 1024;
+    struct MissingEntry {
+        bool copied = false;
+        std::string nameBytes;  // as listed the first time
+        std::wstring name;      // as spelt the first time
+    };
+
+    std::function<bool()> Stop() const {
+        return [this] { return host_.Cancelled(); };
+    }
 
     std::optional<FileIdentity> IdentityOfSource(const EntryLook& look) {
         return sourceFiles_.Of(look.source.substr(0, look.source.size() - look.name.size()), look.name);
     }
 
-    // The song's own name, or the first "name (k).ext" that neither this run has given out nor
-    // a song of the playlist holds in the copy folder.
-    void ChooseCopyName(Song& song) {
-        song.named = true;
-        song.copyName = song.name;
-        song.copyNameBytes = song.nameBytes;
-        for (unsigned k = 2;; ++k) {
-            if (taken_.insert(FileNameKey(song.copyName)).second) {
-                // What the listing found there; names this run took since are in taken_.
-                const std::optional<FileIdentity> there = copyFolderFiles_.Of(copyFolder_, song.copyName);
-                if (there && there == song.identity) {
-                    song.state = CopyState::Failed;  // already its copy, under another spelling
-                    return;
-                }
-                if (!there || !protected_.contains(*there)) return;
+    // Whether the file there (named name in the copy folder) may be one of the playlist's songs
+    // or the selected playlist: by identity where the file system gives one, else by name.
+    bool Protected(const std::wstring& name, const std::optional<FileIdentity>& there) const {
+        if (!there) return false;
+        if (there->Known()) return protected_.contains(*there);
+        return unknownNames_.contains(FileNameKey(name));
+    }
+
+    // The number k of the first of name, "name (2)", "name (3)"... that no earlier entry took,
+    // that is no other entry's own name, and that no song of the playlist (nor the selected
+    // playlist) holds in the copy folder; 1 is the name itself. For a song (self), 0 when the
+    // name already holds the song itself. Claims the name for a song.
+    unsigned FirstFreeName(const std::wstring& name, const Song* self) {
+        for (unsigned k = 1;; ++k) {
+            const std::wstring candidate = k == 1 ? name : Numbered(name, k);
+            const std::wstring key = FileNameKey(candidate);
+            if (taken_.contains(key) || (k > 1 && literalNumbered_.contains(key))) continue;
+            // What the listing found there; names this run took since are in taken_.
+            const std::optional<FileIdentity> there = copyFolderFiles_.Of(copyFolder_, candidate);
+            if (self && there && *there == self->identity) {
+                taken_.insert(key);
+                return 0;
             }
-            song.copyName = Numbered(song.name, k);
-            song.copyNameBytes = Numbered(song.nameBytes, k);
+            if (Protected(candidate, there)) continue;
+            if (self) taken_.insert(key);
+            return k;
         }
     }
 
     FileSystem& files_;
+    OperationHost& host_;
     const PlaylistText& playlist_;
-    const std::wstring& playlistPath_;
-    const std::wstring playlistFolder_;
+    const EntryResolver resolver_;
     std::wstring copyFolder_;
     FolderIdentities sourceFiles_;      // songs' identities, a listing of each of their folders
     FolderIdentities copyFolderFiles_;  // the copy folder as it was before the first copy
     std::vector<Song> songs_;
     std::unordered_map<FileIdentity, std::size_t, IdentityHash> songByIdentity_;
-    std::unordered_set<std::wstring> taken_;  // FileNameKey of every name given out
-    IdentitySet protected_;                   // files no copy may replace
-    std::vector<NotFound> recentlyTried_;
+    std::unordered_map<std::wstring, std::size_t> songByPath_;  // songs the file system gives no identity
+    std::unordered_set<std::wstring> taken_;            // FileNameKey of every name given out that others may want
+    std::unordered_set<std::wstring> literalNumbered_;  // entries' own names of the form "x (2).mp3"
+    std::unordered_set<std::wstring> unknownNames_;     // names of songs (and the playlist) without identity
+    IdentitySet protected_;                             // files no copy may replace
+    NameCounts names_;
+    std::unordered_map<std::wstring, MissingEntry> missingByPath_;  // not-found entries whose name others share
 };
 
 // The lines the new playlist gets (all but the empty ones) and about the bytes it takes:
@@ -439,102 +542,111 @@ NewPlaylistSize MeasureNewPlaylist(std::string_view body, std::size_t songs) {
     return size;
 }
 
-RunOutcome CopyToOneFolderUnguarded(const RunContext& context, const std::wstring& playlistPath) {
-    OperationHost& host = context.host;
-    RunOutcome outcome = RunOutcome::Done;
-    const std::optional<PlaylistText> playlist = OpenPlaylist(context, playlistPath, outcome);
-    if (!playlist) return outcome;
-    const std::wstring playlistName = GetFileName(playlistPath);
-    const std::optional<std::wstring> copyFolderName = CopyFolderName(playlistName);
-    if (!copyFolderName) {
-        host.ShowMessage(NoCopyFolderMessage(playlistName));
+class CopyToOneFolderRule final : public PlaylistRule {
+public:
+    // No busy indicator: the caption shows each song as it is copied.
+    bool ShowsBusy() const override { return false; }
+
+    std::optional<RunOutcome> Refuse(const PlaylistRun& run) override {
+        const std::wstring playlistName = GetFileName(run.path);
+        copyFolderName_ = CopyFolderName(playlistName);
+        if (copyFolderName_) return std::nullopt;
+        run.context.host.ShowMessage(NoCopyFolderMessage(playlistName));
         return RunOutcome::Refused;
     }
 
-    host.ClearLog();
-    CopyRun run(context.files, *playlist, playlistPath, PlaylistFolder(playlistPath) + *copyFolderName + L"\\");
-    CreatePathTree(context.files, run.CopyFolder());
-    run.KeepSongsAlreadyThere();
+    PlannedChange Plan(PlaylistRun& run) override {
+        OperationHost& host = run.context.host;
+        const PlaylistText& playlist = run.playlist;
+        CopyRun copy(run.context.files, host, playlist, run.path, PlaylistFolder(run.path) + *copyFolderName_ + L"\\");
+        CreatePathTree(run.context.files, copy.CopyFolder());
+        copy.KeepSongsAlreadyThere();
 
-    const NewPlaylistSize size = MeasureNewPlaylist(playlist->Body(), run.SongCount());
-    PlaylistWriter newPlaylist(playlist->Bom());
-    // Reserved at the first line, after its caption and log text: a playlist of one huge line
-    // then never holds that text and the new playlist at once.
-    bool reserved = false;
-    auto add = [&](std::string_view bytes) {
-        if (!reserved) newPlaylist.Reserve(size.bytes + playlist->Bom().size());
-        reserved = true;
-        newPlaylist.Add(bytes);
-    };
-    EventPacer pacer(host, size.lines);
-    LineReader reader(playlist->Body());
-    std::string_view line;
-    while (reader.Next(line)) {
-        const LineKind kind = ClassifyLine(line);
-        if (kind == LineKind::Empty) continue;
-        if (kind == LineKind::Tag) {
-            add(line);
-            pacer.Tick();
-            if (pacer.Cancelled()) return RunOutcome::Cancelled;
-            continue;
-        }
-        if (TooLongForAFile(line)) {
-            // Named as read, never decoded into more than the one text shown at a time.
-            // Named as read; each text around the name made and gone in turn, before the new
-            // playlist takes its room.
-            const std::string_view tail = NameTail(line);
-            auto around = [&](const wchar_t* prefix) {
-                std::wstring text = prefix;
-                if (playlist->encoding == TextEncoding::Utf8) {
-                    AppendDecodedUtf8(text, tail);  // sized exactly: no second decoded copy
-                } else {
-                    playlist->AppendDecoded(text, tail);
-                }
-                return text;
-            };
-            host.SetCaption(around(L"Copying "));
-            host.AppendLog(around(L"Couldn't Copy "));
-            add(tail);
-        } else {
-            const EntryLook look = run.LookUp(line, /*findSong=*/true);
-            host.SetCaption(L"Copying " + look.name);
-            if (look.song) {
-                Song& song = run.SongAt(*look.song);
-                // A copy can take long: the window shows the caption just set before it.
-                if (song.state == CopyState::Pending) host.LetEventsRun();
-                run.Copy(song);
-                if (song.state == CopyState::Failed) host.AppendLog(L"Couldn't Copy " + look.name);
-                add(song.named ? song.copyNameBytes : song.nameBytes);
-            } else {
-                const NotFound& entry = run.CopyNotFound(look, line);
-                if (!entry.copied) host.AppendLog(L"Couldn't Copy " + entry.name);
-                add(entry.nameBytes);
+        const NewPlaylistSize size = MeasureNewPlaylist(playlist.Body(), copy.SongCount());
+        PlaylistWriter newPlaylist(playlist.Bom());
+        // Reserved at the first line, after its caption and log text: a playlist of one huge
+        // line then never holds that text and the new playlist at once.
+        bool reserved = false;
+        auto add = [&](std::string_view bytes) {
+            if (!reserved) newPlaylist.Reserve(size.bytes + playlist.Bom().size());
+            reserved = true;
+            newPlaylist.Add(bytes);
+        };
+        std::string nameBytes;
+        std::wstring name;
+        LineReader reader(playlist.Body());
+        std::string_view line;
+        while (reader.Next(line)) {
+            const LineKind kind = ClassifyLine(line);
+            if (kind != LineKind::Entry) {
+                if (kind == LineKind::Tag) add(line);
+                run.pacer.Tick();
+                if (run.pacer.Cancelled()) return {};
+                continue;
             }
+            if (TooLongForAFile(line)) {
+                // Named as read; each text around the name made and gone in turn, before the
+                // new playlist takes its room, never decoded into more than one text at a time.
+                const std::string_view tail = NameTail(line);
+                auto around = [&](const wchar_t* prefix) {
+                    std::wstring text = prefix;
+                    if (playlist.encoding == TextEncoding::Utf8) {
+                        AppendDecodedUtf8(text, tail);  // sized exactly: no second decoded copy
+                    } else {
+                        playlist.AppendDecoded(text, tail);
+                    }
+                    return text;
+                };
+                host.SetCaption(around(L"Copying "));
+                host.AppendLog(around(L"Couldn't Copy "));
+                add(tail);
+            } else {
+                const EntryLook look = copy.LookUp(line, /*findSong=*/true);
+                host.SetCaption(L"Copying " + look.name);
+                if (look.song) {
+                    Song& song = copy.SongAt(*look.song);
+                    // A copy can take long: the window shows the caption just set before it.
+                    if (song.state == CopyState::Pending) host.LetEventsRun();
+                    copy.Copy(song);
+                    if (host.Cancelled()) return {};
+                    if (song.state == CopyState::Failed) host.AppendLog(L"Couldn't Copy " + look.name);
+                    add(song.copyNameBytes);
+                } else {
+                    const bool copied = copy.CopyNotFound(look, line, nameBytes, name);
+                    if (host.Cancelled()) return {};
+                    if (!copied) host.AppendLog(L"Couldn't Copy " + name);
+                    add(nameBytes);
+                }
+            }
+            run.pacer.TickAfterSlowStep();
+            if (run.pacer.Cancelled()) return {};
         }
-        pacer.TickAfterSlowStep();
-        if (pacer.Cancelled()) return RunOutcome::Cancelled;
-    }
-    pacer.Finish();
-    if (host.Cancelled()) return RunOutcome::Cancelled;
+        run.pacer.Finish();
+        if (host.Cancelled()) return {};
 
-    const std::wstring newPlaylistPath = run.CopyFolder() + playlistName;
-    const ErrorCode written = run.MayWriteNewPlaylist(newPlaylistPath)
-                                  ? context.files.WriteIntoPlace(newPlaylistPath, newPlaylist.Finish())
-                                  : kFileExists;
-    host.SetCaption(kFinalCaption);
-    if (written != 0) {
-        host.ReportFailure({L"Could not write the new playlist", newPlaylistPath, written});
-        return RunOutcome::Failed;
+        const std::wstring newPlaylistPath = copy.CopyFolder() + GetFileName(run.path);
+        const ErrorCode written = copy.MayWriteNewPlaylist(newPlaylistPath)
+                                      ? run.context.files.WriteIntoPlace(newPlaylistPath, newPlaylist.Finish())
+                                      : kFileExists;
+        host.SetCaption(kFinalCaption);
+        if (written != 0) {
+            host.ReportFailure({L"Could not write the new playlist", newPlaylistPath, written});
+            return {PlannedChange::Kind::Failed, {}, 0};
+        }
+        host.ShowMessage(L"Finished with " + std::to_wstring(host.LogCount()) + L" errors");
+        // The selected playlist itself is only read.
+        return {};
     }
-    host.ShowMessage(L"Finished with " + std::to_wstring(host.LogCount()) + L" errors");
-    return RunOutcome::Done;
-}
+
+private:
+    std::optional<std::wstring> copyFolderName_;
+};
 
 }  // namespace
 
 RunOutcome CopyToOneFolder(const RunContext& context, const std::wstring& playlistPath) {
-    return FailingWhenOutOfMemory(context, playlistPath,
-                                  [&] { return CopyToOneFolderUnguarded(context, playlistPath); });
+    CopyToOneFolderRule rule;
+    return RunPlaylist(context, playlistPath, rule);
 }
 
 }  // namespace tallowmere::playlist

@@ -14,25 +14,44 @@ namespace tallowmere::playlist {
 // What makes a file itself, whatever path names it: the volume's serial number and the file's
 // index on that volume. Two paths name the same file exactly when their identities are equal;
 // short (8.3) names, letter case, "." and ".." steps, mapped drives and links all agree.
+// Some network and virtual-machine file systems give every file the index 0 (or all ones):
+// such an identity is unknown, and equal to nothing, itself included.
 struct FileIdentity {
     std::uint64_t volume = 0;
     std::uint64_t indexHigh = 0;  // the upper half of a 128-bit file id (ReFS); 0 on NTFS
     std::uint64_t indexLow = 0;
-    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+    bool Known() const {
+        return (indexHigh != 0 || indexLow != 0) && (indexHigh != ~0ull || indexLow != ~0ull);
+    }
+    friend bool operator==(const FileIdentity& a, const FileIdentity& b) {
+        return a.Known() && b.Known() && a.volume == b.volume && a.indexHigh == b.indexHigh &&
+               a.indexLow == b.indexLow;
+    }
 };
 
 // What tells whether a file is still the one that was read: its identity, length and last
-// write time.
+// write time. Where the file system gives no usable identity, length and last write alone.
 struct FileStamp {
     FileIdentity identity;
     std::uint64_t length = 0;
     std::uint64_t lastWrite = 0;  // FILETIME ticks
-    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+    friend bool operator==(const FileStamp& a, const FileStamp& b) {
+        const bool sameFile = a.identity.Known() || b.identity.Known() ? a.identity == b.identity : true;
+        return sameFile && a.length == b.length && a.lastWrite == b.lastWrite;
+    }
 };
+
+// What a path names.
+enum class PathKind { Missing, File, Folder, Link };
+
+// Which step of CommitWithBackup failed.
+enum class ReplaceStep { Backup, Replace };
 
 // ReplaceWholeFile's answer when the file is no longer the one that was read. Bit 29 marks
 // an error code of the program's own, never one of the system's.
 inline constexpr ErrorCode kFileChangedMeanwhile = 0x20000000u | 1u;
+// CopyIntoPlace's answer when it was told to stop.
+inline constexpr ErrorCode kCopyStopped = 0x20000000u | 2u;
 
 // The longest file name the file systems hold (NTFS, FAT's long names, ext4 in bytes).
 inline constexpr std::size_t kLongestFileName = 255;
@@ -76,8 +95,10 @@ public:
 
     // Copies a file to a new temporary file in to's folder and, once the copy is whole, renames
     // it in place of to (replacing a file there). On failure to is exactly what it was and no
-    // temporary file is left behind.
-    virtual ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) = 0;
+    // temporary file is left behind. stop (when given) is asked between the pieces of a long
+    // copy; when it answers yes the copy is abandoned (kCopyStopped).
+    virtual ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to,
+                                    const std::function<bool()>& stop = {}) = 0;
 
     // Writes bytes to a new temporary file in path's folder and renames it in place of path
     // (replacing a file there, or a link, never the link's target), not waiting for the disk
@@ -132,10 +153,26 @@ public:
     virtual ErrorCode ListFolder(const std::wstring& folder,
                                  const std::function<void(const FolderEntry&)>& visit) = 0;
 
-    // Puts a copy of backupPath in place of path and keeps path's old content as backupPath,
-    // each step atomic: at no moment is either content on disk under no name. On failure
-    // both files are as they were.
-    virtual ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath) = 0;
+    // Puts pending in place of its file and the file's old content in place of backupPath,
+    // provided the file still carries expected: the old content first gets a second name
+    // beside backupPath (a hard link where the volume has them, else a flushed copy), which
+    // then takes backupPath's place, and pending takes the file's. Each is a rename over the
+    // old name, so at every moment each name holds a whole content, even if the process is
+    // killed; the file keeps its attributes (and, on Windows, its security). When the file
+    // cannot be put in place (or changed meanwhile) the previous backup is put back, so the
+    // two change together. *failedAt tells which step failed. kFileChangedMeanwhile when the
+    // file no longer carries expected.
+    virtual ErrorCode CommitWithBackup(PendingReplacement& pending, const std::wstring& backupPath,
+                                       const FileStamp& expected, ReplaceStep& failedAt) = 0;
+
+    // Puts backupPath's content in place of the file that path finally names (a link stays a
+    // link) and that file's content in place of backupPath, provided both still carry their
+    // stamps: each content keeps a name at every moment. On failure both are as they were.
+    virtual ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath,
+                                     const FileStamp& pathStamp, const FileStamp& backupStamp) = 0;
+
+    // What path names, not following a link at its end.
+    virtual PathKind KindOf(const std::wstring& path) = 0;
 
     // ListFolder with each name's identity and short name, all from the one listing: no file
     // is opened. An error (and nothing handed out) when the folder cannot be listed so; the

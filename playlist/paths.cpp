@@ -1,6 +1,11 @@
 // The path methods and the line and entry rules.
 #include "playlist/paths.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "playlist/text_codec.h"
+
 namespace tallowmere::playlist {
 
 bool FileExists(FileSystem& files, const std::wstring& Path) {
@@ -50,45 +55,131 @@ bool IsExtinfLine(std::string_view line) {
     return line.starts_with(kExtinf) && (line.size() == kExtinf.size() || line[kExtinf.size()] == ':');
 }
 
+bool IsPathSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
 EntryForm FormOf(std::wstring_view entry) {
-    if (entry.size() >= 3 && entry[1] == L':' && entry[2] == L'\\') return EntryForm::Absolute;
-    if (entry.starts_with(L"\\\\")) return EntryForm::Network;
-    if (entry.starts_with(L'\\')) return EntryForm::RootRelative;
+    const bool twoSeparators = entry.size() >= 2 && IsPathSeparator(entry[0]) && IsPathSeparator(entry[1]);
+    // Where a drive letter's ':' stands: after the first character, or after "\\?\" and
+    // "\\.\" ("\\?\C:\Music\a.mp3"). A ':' anywhere else is a scheme or a stream.
+    std::size_t driveColon = 1;
+    if (twoSeparators && entry.size() >= 4 && (entry[2] == L'?' || entry[2] == L'.') && IsPathSeparator(entry[3])) {
+        driveColon = 5;
+    }
+    for (std::size_t colon = entry.find(L':'); colon != std::wstring_view::npos; colon = entry.find(L':', colon + 1)) {
+        if (colon != driveColon) return EntryForm::NotAFile;
+    }
+    if (entry.size() >= 2 && entry[1] == L':') {
+        // "C:a.mp3" is relative to drive C's current folder, which is no playlist's.
+        return entry.size() >= 3 && IsPathSeparator(entry[2]) ? EntryForm::Absolute : EntryForm::NotAFile;
+    }
+    if (twoSeparators) return EntryForm::Network;
+    if (!entry.empty() && IsPathSeparator(entry[0])) return EntryForm::RootRelative;
     return EntryForm::Relative;
 }
 
-std::wstring ResolutionPrefix(std::wstring_view entry, std::wstring_view playlistFolder,
-                              std::wstring_view driveSource) {
-    switch (FormOf(entry)) {
-        case EntryForm::Absolute:
-        case EntryForm::Network:
-            return {};
-        case EntryForm::RootRelative:
-            return std::wstring(driveSource.substr(0, 2));
-        case EntryForm::Relative:
-            break;
-    }
-    return std::wstring(playlistFolder);
-}
-
-std::wstring ResolveEntry(std::wstring_view entry, std::wstring_view playlistFolder,
-                          std::wstring_view driveSource) {
-    std::wstring resolved = ResolutionPrefix(entry, playlistFolder, driveSource);
-    resolved.append(entry);
-    return resolved;
-}
-
 namespace {
-bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+
+// Whether a normalized path needs work past its root: a "/", a doubled separator, or a step
+// that begins with "." (".", "..", or only perhaps). Most entries need none.
+bool NeedsNormalizing(std::wstring_view path, std::size_t rootLength) {
+    bool stepStart = true;
+    for (std::size_t i = rootLength; i < path.size(); ++i) {
+        const wchar_t c = path[i];
+        if (c == L'/') return true;
+        if (c == L'\\') {
+            if (stepStart) return true;  // an empty step
+            stepStart = true;
+            continue;
+        }
+        if (stepStart && c == L'.') return true;
+        stepStart = false;
+    }
+    return false;
+}
+
+// Resolves the steps after the root in place.
+void ResolveSteps(std::wstring& path, std::size_t rootLength) {
+    std::wstring normal(path.substr(0, rootLength));
+    std::size_t keptSteps = 0;
+    std::size_t position = rootLength;
+    while (position <= path.size()) {
+        std::size_t end = path.find(L'\\', position);
+        if (end == std::wstring::npos) end = path.size();
+        const std::wstring_view step = std::wstring_view(path).substr(position, end - position);
+        const bool last = end == path.size();
+        if (step == L"..") {
+            if (keptSteps > 0) {
+                // Back to the start of the last kept step, which follows a backslash.
+                normal.pop_back();  // its own backslash (it was not the last step)
+                normal.resize(normal.rfind(L'\\') + 1);
+                --keptSteps;
+            }
+        } else if (step != L"." && !step.empty()) {
+            normal.append(step);
+            if (!last) normal += L'\\';
+            ++keptSteps;
+        }
+        position = end + 1;
+    }
+    path = std::move(normal);
+}
+
+// NormalizePath in place.
+void NormalizeInPlace(std::wstring& path) {
+    if (path.starts_with(L"\\\\?\\")) return;
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    const std::size_t rootLength = VolumeRootLength(path);
+    if (rootLength == 0 || !NeedsNormalizing(path, rootLength)) return;
+    ResolveSteps(path, rootLength);
+}
+
 }  // namespace
 
-bool IsStreamAddress(std::wstring_view entry) {
-    std::size_t letters = 0;
-    while (letters < entry.size() && IsAsciiLetter(entry[letters])) ++letters;
-    return letters >= 2 && entry.substr(letters).starts_with(L"://");
+std::wstring NormalizePath(std::wstring_view path) {
+    std::wstring normal(path);
+    NormalizeInPlace(normal);
+    return normal;
+}
+
+std::wstring_view EntryFileName(std::wstring_view path) {
+    const std::size_t separator = path.find_last_of(L"\\/");
+    return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
+}
+
+EntryResolver::EntryResolver(std::wstring playlistFolder, std::wstring driveSource)
+    : folder_(std::move(playlistFolder)), drive_(std::move(driveSource)) {}
+
+const std::wstring& EntryResolver::PrefixFor(EntryForm form) const {
+    switch (form) {
+        case EntryForm::RootRelative: return drive_;
+        case EntryForm::Relative: return folder_;
+        case EntryForm::Absolute:
+        case EntryForm::Network:
+        case EntryForm::NotAFile: break;
+    }
+    return none_;
+}
+
+EntryForm EntryResolver::Resolve(std::wstring_view entry, std::wstring& path) const {
+    const EntryForm form = FormOf(entry);
+    path.clear();
+    if (form == EntryForm::NotAFile) return form;
+    path.append(PrefixFor(form)).append(entry);
+    NormalizeInPlace(path);
+    return form;
+}
+
+std::wstring DriveOfPath(std::wstring_view path) { return std::wstring(path.substr(0, 2)); }
+
+std::wstring VolumeOfPlaylist(std::wstring_view playlistPath) {
+    const std::size_t root = VolumeRootLength(playlistPath);
+    if (root == 0) return DriveOfPath(playlistPath);
+    return std::wstring(playlistPath.substr(0, root - 1));  // without its backslash
 }
 
 namespace {
+
+bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
 
 bool IsDriveRoot(std::wstring_view path) {
     return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' && path[2] == L'\\';
@@ -136,6 +227,63 @@ std::size_t VolumeRootLength(std::wstring_view path) {
 
 std::wstring VolumeRootOf(std::wstring_view path) {
     return std::wstring(path.substr(0, VolumeRootLength(path)));
+}
+
+bool SameVolumeRoot(std::wstring_view a, std::wstring_view b) {
+    const std::size_t rootA = VolumeRootLength(a);
+    return rootA != 0 && rootA == VolumeRootLength(b) && SameNameIgnoringCase(a.substr(0, rootA), b.substr(0, rootA));
+}
+
+void FoldCaseInPlace(std::wstring& text) { LowerCaseInPlace(text); }
+
+bool SameNameIgnoringCase(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) return false;
+    if (a == b) return true;
+    std::wstring foldedA(a), foldedB(b);
+    FoldCaseInPlace(foldedA);
+    FoldCaseInPlace(foldedB);
+    return foldedA == foldedB;
+}
+
+namespace {
+
+// The steps of a path after its volume root; for a folder (ending in a backslash) no empty
+// last step.
+std::vector<std::wstring_view> StepsAfterRoot(std::wstring_view path) {
+    std::vector<std::wstring_view> steps;
+    std::size_t position = VolumeRootLength(path);
+    while (position < path.size()) {
+        std::size_t end = path.find(L'\\', position);
+        if (end == std::wstring_view::npos) end = path.size();
+        steps.push_back(path.substr(position, end - position));
+        position = end + 1;
+    }
+    return steps;
+}
+
+}  // namespace
+
+std::wstring RelativePathFrom(std::wstring_view folder, std::wstring_view target) {
+    const std::vector<std::wstring_view> from = StepsAfterRoot(folder);
+    const std::vector<std::wstring_view> to = StepsAfterRoot(target);
+    std::size_t shared = 0;
+    // The target's last step is its file name, never a folder to share.
+    while (shared < from.size() && shared + 1 < to.size() && SameNameIgnoringCase(from[shared], to[shared])) {
+        ++shared;
+    }
+    std::wstring relative;
+    for (std::size_t up = shared; up < from.size(); ++up) relative += L"..\\";
+    for (std::size_t down = shared; down < to.size(); ++down) {
+        if (down > shared) relative += L'\\';
+        relative.append(to[down]);
+    }
+    return relative;
+}
+
+std::wstring RelativeEntryText(std::wstring_view folder, std::wstring_view target) {
+    std::wstring relative = RelativePathFrom(folder, target);
+    if (relative.starts_with(L'#')) relative.insert(0, L".\\");
+    return relative;
 }
 
 }  // namespace tallowmere::playlist

@@ -291,6 +291,13 @@ void PlaylistWriter::Add(std::string_view prefix, std::string_view line) {
         MoveToOwnString();
     }
     if (source_) {
+        // Unchanged as long as every line is written where it was read, whole, with the CR LF
+        // it had.
+        if (unchanged_) {
+            const std::size_t at = static_cast<std::size_t>(line.data() - source_->data());
+            unchanged_ = prefix.empty() && at == inPlace_ && at + length <= source_->size() &&
+                         std::string_view(*source_).substr(at + line.size(), 2) == "\r\n";
+        }
         // The line first: it may overlap where it goes, and the prefix may cover its old place.
         char* to = source_->data() + inPlace_;
         if (!line.empty()) std::memmove(to + prefix.size(), line.data(), line.size());
@@ -304,6 +311,12 @@ void PlaylistWriter::Add(std::string_view prefix, std::string_view line) {
     out_.append(prefix);
     out_.append(line);
     out_.append("\r\n");
+}
+
+bool PlaylistWriter::Unchanged() const {
+    if (!source_) return false;  // a line did not fit: the file grew
+    if (lineCount_ == 0) return source_->empty();
+    return unchanged_ && inPlace_ == source_->size();
 }
 
 std::string_view PlaylistWriter::Written() const {

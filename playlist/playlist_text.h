@@ -90,6 +90,9 @@ public:
     std::size_t LineCount() const { return lineCount_; }
     // The file as it stands: the finished bytes once the last line is added.
     std::string_view Written() const;
+    // Made over a playlist's bytes: whether the file so far is those bytes, every line kept
+    // as it was (so a run that ends here has nothing to write).
+    bool Unchanged() const;
     // The finished bytes as a string; the writer is spent afterwards.
     std::string Finish();
 
@@ -105,6 +108,7 @@ private:
     std::size_t inPlace_ = 0;        // bytes of the file written over source_ so far
     std::size_t reserve_ = 0;
     std::size_t lineCount_ = 0;
+    bool unchanged_ = true;
 };
 
 // Convenience for a whole list of lines.

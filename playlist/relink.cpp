@@ -5,6 +5,9 @@
 // library). Each candidate scores the number of the entry's folders, counted upward from the
 // file, that its own folders repeat in the same places (Album, then Artist, then Music...),
 // stopping at the first that differs. The single best candidate wins; equal best is no answer.
+// A best candidate that shares no folder with the entry is a guess (an "Intro.mp3" of another
+// artist): it wins only where it lies directly in a library folder given (a flat library, where
+// no file has folders to share), and is otherwise reported as unsure and left alone.
 #include "playlist/relink.h"
 
 #include <algorithm>
@@ -13,9 +16,8 @@
 #include <optional>
 #include <unordered_set>
 
-#include "playlist/line_changes.h"
+#include "playlist/entry_rewrite.h"
 #include "playlist/paths.h"
-#include "playlist/relative_paths.h"
 #include "playlist/run.h"
 
 namespace tallowmere::playlist {
@@ -76,11 +78,14 @@ std::uint32_t LibraryIndex::HashOf(std::wstring_view text) {
 
 // The identity is asked only of folders whose file index was met before: under Wine the
 // volume's serial number in it costs a request to the mount manager (3 to 4 ms a folder).
+// An index of 0 (or all ones) is no index at all (some network and virtual-machine file
+// systems give every file 0): such a folder is taken as new; the walk still ends, since a loop
+// that no identity shows makes the paths longer until they can no longer be listed.
 bool LibraryIndex::FirstVisit(FileSystem& files, std::uint32_t folder, const std::wstring& path, FoldersSeen& seen) {
     const std::optional<std::uint64_t> fileIndex = files.FileIndexOf(path);
-    if (!fileIndex) {
+    if (!fileIndex || *fileIndex == 0 || *fileIndex == ~0ull) {
         const std::optional<FileIdentity> identity = files.IdentityOf(path);
-        return !identity || seen.identities.insert(*identity).second;
+        return !identity || !identity->Known() || seen.identities.insert(*identity).second;
     }
     const auto [first, isNew] = seen.byIndex.emplace(*fileIndex, folder);
     if (isNew) return true;
@@ -89,11 +94,12 @@ bool LibraryIndex::FirstVisit(FileSystem& files, std::uint32_t folder, const std
         const std::uint32_t earlier = first->second;
         const std::wstring earlierPath(std::wstring_view(folderText_).substr(
             folderStarts_[earlier], folderStarts_[earlier + 1] - folderStarts_[earlier]));
-        if (const std::optional<FileIdentity> identity = files.IdentityOf(earlierPath)) seen.identities.insert(*identity);
+        const std::optional<FileIdentity> identity = files.IdentityOf(earlierPath);
+        if (identity && identity->Known()) seen.identities.insert(*identity);
         first->second = kNone;  // its identity is in the set now
     }
     const std::optional<FileIdentity> identity = files.IdentityOf(path);
-    return !identity || seen.identities.insert(*identity).second;
+    return !identity || !identity->Known() || seen.identities.insert(*identity).second;
 }
 
 std::uint32_t LibraryIndex::AddFolder(std::wstring_view path) {
@@ -149,11 +155,13 @@ LibraryIndex LibraryIndex::Build(const RunContext& context, const std::vector<st
     std::vector<std::uint32_t> pending;
     std::wstring scratch;
     // Paced like a run's lines: the window repaints and shows the count, the console tool
-    // draws it.
+    // draws it, and a stop is seen within an interval, even inside one huge folder.
     EventPacer pacer(context.host, 0);
     for (const std::wstring& root : folders) {
-        pending.push_back(index.AddFolder(root));
-        while (!pending.empty()) {
+        const std::uint32_t rootFolder = index.AddFolder(root);
+        index.rootFolders_.push_back(rootFolder);
+        pending.push_back(rootFolder);
+        while (!pending.empty() && !pacer.Cancelled()) {
             const std::uint32_t folder = pending.back();
             pending.pop_back();
             // A copy: adding folders below may move the buffer.
@@ -162,15 +170,18 @@ LibraryIndex LibraryIndex::Build(const RunContext& context, const std::vector<st
                                                 index.folderStarts_[folder + 1] - index.folderStarts_[folder]));
             // Not every file system marks its links: a folder seen before by identity is a loop.
             if (!index.FirstVisit(context.files, folder, path, seen)) continue;
+            std::size_t sinceTick = 0;
             const ErrorCode code = context.files.ListFolder(path, [&](const FolderEntry& entry) {
+                if (pacer.Cancelled()) return;
+                if (++sinceTick % 256 == 0 && pacer.TickNow()) context.host.ReportFilesFound(index.files_.size());
                 if (entry.folder) {
                     if (!entry.reparsePoint) pending.push_back(index.AddFolder(path + std::wstring(entry.name)));
                     return;
                 }
                 index.AddFile(folder, entry.name, scratch);
-                if (index.files_.size() % 256 == 0 && pacer.TickNow()) context.host.ReportFilesFound(index.files_.size());
             });
             if (code != 0) context.host.ReportFailure({L"Could not list the folder", path, code});
+            if (pacer.TickNow()) context.host.ReportFilesFound(index.files_.size());
         }
     }
     context.host.ReportFilesFound(index.files_.size());
@@ -180,91 +191,77 @@ LibraryIndex LibraryIndex::Build(const RunContext& context, const std::vector<st
     return index;
 }
 
+bool LibraryIndex::InRootFolder(std::uint32_t file) const {
+    return std::find(rootFolders_.begin(), rootFolders_.end(), files_[file].folder) != rootFolders_.end();
+}
+
 namespace {
 
-enum class Verdict { Relinked, Ambiguous, NotFound, CannotEncode };
+enum class Verdict { Relinked, Ambiguous, Unsure, NotFound, CannotEncode };
 
-// What became of an entry that needed relinking.
-struct Finding {
-    std::size_t line = 0;
-    std::string bytes;   // the new line (Relinked)
-    Verdict verdict = Verdict::NotFound;
-    std::size_t candidates = 0;  // Ambiguous
-    std::wstring target;         // CannotEncode: the file found
-};
-
-class Relinker {
+class RelinkRule final : public EntryRewriteRule {
 public:
-    Relinker(const RunContext& context, const LibraryIndex& library, const PlaylistText& playlist,
-             const std::wstring& playlistPath)
-        : context_(context),
-          library_(library),
-          playlist_(playlist),
-          folder_(NormalizePath(PlaylistFolder(playlistPath))) {}
+    explicit RelinkRule(const LibraryIndex& library) : library_(library) {}
 
-    // What to do with an entry line: nothing (nullopt) when it needs no relinking.
-    std::optional<Finding> Consider(std::size_t number, std::string_view line) {
-        entry_.clear();
-        playlist_.AppendDecoded(entry_, line);
-        if (IsStreamAddress(entry_)) return std::nullopt;
-        const std::wstring resolved = NormalizePath(ResolveEntry(entry_, folder_, context_.programFolder));
-        if (FileExists(context_.files, resolved)) return std::nullopt;
-
-        Finding finding;
-        finding.line = number;
-        const std::wstring_view name = FileNamePart(resolved);
-        const std::wstring_view entryFolder = std::wstring_view(resolved).substr(0, resolved.size() - name.size());
+protected:
+    std::optional<std::string> Consider(const PlaylistRun& run, const EntryResolver& resolver,
+                                        const EntryLine& entry) override {
+        if (FileExists(run.context.files, entry.path)) return std::nullopt;
+        const std::wstring_view name = EntryFileName(entry.path);
+        const std::wstring_view entryFolder = std::wstring_view(entry.path).substr(0, entry.path.size() - name.size());
+        std::size_t candidates = 0, score = 0;
         const std::optional<std::uint32_t> best =
-            name.empty() ? std::nullopt : BestCandidate(name, entryFolder, finding.candidates);
+            name.empty() ? std::nullopt : BestCandidate(name, entryFolder, candidates, score);
+        OperationHost& host = run.context.host;
         if (!best) {
-            finding.verdict = finding.candidates > 1 ? Verdict::Ambiguous : Verdict::NotFound;
-            return Count(std::move(finding));
+            if (candidates > 1) {
+                Count(Verdict::Ambiguous);
+                host.AppendLog(L"Ambiguous: " + entry.text + L" (" + std::to_wstring(candidates) + L" candidates)");
+            } else {
+                Count(Verdict::NotFound);
+                host.AppendLog(L"Not found: " + entry.text);
+            }
+            return std::nullopt;
         }
-        std::wstring target = library_.PathOf(*best);
-        const std::wstring newLine = FormOf(entry_) == EntryForm::Relative && SameVolumeRoot(target, folder_)
-                                         ? RelativePathFrom(folder_, target)
+        const std::wstring target = library_.PathOf(*best);
+        if (score == 0 && !library_.InRootFolder(*best)) {
+            Count(Verdict::Unsure);
+            host.AppendLog(L"Unsure: " + entry.text + L" -> " + target + L" (no folder in common)");
+            return std::nullopt;
+        }
+        const std::wstring newText = entry.form == EntryForm::Relative && SameVolumeRoot(target, resolver.Folder())
+                                         ? RelativeEntryText(resolver.Folder(), target)
                                          : target;
-        if (std::optional<std::string> bytes = playlist_.Encode(newLine)) {
-            finding.verdict = Verdict::Relinked;
-            finding.bytes = std::move(*bytes);
-        } else {
-            finding.verdict = Verdict::CannotEncode;
-            finding.target = std::move(target);
+        std::optional<std::string> bytes = run.playlist.Encode(newText);
+        if (!bytes) {
+            Count(Verdict::CannotEncode);
+            host.AppendLog(L"Can't encode: " + entry.text + L" -> " + target);
+            return std::nullopt;
         }
-        return Count(std::move(finding));
+        Count(Verdict::Relinked);
+        host.AppendLog(L"Relinked: " + entry.text + L" -> " + newText);
+        return bytes;
     }
 
-    // The log line of a finding, given the entry's line as read.
-    std::wstring LogLine(const Finding& finding, std::string_view line) const {
-        const std::wstring old = playlist_.Decode(line);
-        switch (finding.verdict) {
-            case Verdict::Relinked: return L"Relinked: " + old + L" -> " + playlist_.Decode(finding.bytes);
-            case Verdict::Ambiguous:
-                return L"Ambiguous: " + old + L" (" + std::to_wstring(finding.candidates) + L" candidates)";
-            case Verdict::NotFound: return L"Not found: " + old;
-            case Verdict::CannotEncode: return L"Can't encode: " + old + L" -> " + finding.target;
+    void Report(const PlaylistRun& run, RunResult result) override {
+        const std::wstring others = std::to_wstring(counts_[1]) + L" ambiguous, " + std::to_wstring(counts_[2]) +
+                                    L" unsure, " + std::to_wstring(counts_[3]) + L" not found, " +
+                                    std::to_wstring(counts_[4]) + L" can't encode";
+        if (const std::optional<std::wstring> summary =
+                SummaryOf(result, std::to_wstring(counts_[0]) + L" relinked, " + others,
+                          std::to_wstring(counts_[0]) + L" to relink, " + others)) {
+            run.context.host.ReportSummary(*summary);
         }
-        return old;
-    }
-
-    // The counts; the host names the playlist in front of them.
-    std::wstring Summary() const {
-        return std::to_wstring(counts_[0]) + L" relinked, " + std::to_wstring(counts_[1]) +
-               L" ambiguous, " + std::to_wstring(counts_[2]) + L" not found, " + std::to_wstring(counts_[3]) +
-               L" can't encode";
     }
 
 private:
-    Finding Count(Finding finding) {
-        ++counts_[static_cast<std::size_t>(finding.verdict)];
-        return finding;
-    }
+    void Count(Verdict verdict) { ++counts_[static_cast<std::size_t>(verdict)]; }
 
     // The single best of the files of this name (or, when there are none, of this stem with
-    // another audio extension); nullopt when there is none or several share the best score,
-    // bestCount then saying how many.
+    // another audio extension) and its score; nullopt when there is none or several share the
+    // best score, candidates then saying how many.
     std::optional<std::uint32_t> BestCandidate(std::wstring_view name, std::wstring_view entryFolder,
-                                               std::size_t& bestCount) {
+                                               std::size_t& candidates, std::size_t& bestScore) {
         foldedName_.assign(name);
         FoldCaseInPlace(foldedName_);
         const std::wstring_view foldedStem = StemOf(foldedName_);
@@ -272,8 +269,8 @@ private:
         for (const bool converted : {false, true}) {
             if (converted && !audio) break;
             std::optional<std::uint32_t> best;
-            std::size_t bestScore = 0;
-            bestCount = 0;
+            bestScore = 0;
+            candidates = 0;
             library_.ForEachWithStemHash(foldedStem, [&](std::uint32_t file) {
                 candidate_.assign(library_.NameOf(file));
                 FoldCaseInPlace(candidate_);
@@ -282,52 +279,28 @@ private:
                     return;
                 }
                 const std::size_t score = SharedFoldersUpward(entryFolder, library_.FolderOf(file));
-                if (bestCount == 0 || score > bestScore) {
-                    best = file, bestScore = score, bestCount = 1;
+                if (candidates == 0 || score > bestScore) {
+                    best = file, bestScore = score, candidates = 1;
                 } else if (score == bestScore) {
-                    ++bestCount;
+                    ++candidates;
                 }
             });
-            if (bestCount > 0) return bestCount == 1 ? best : std::nullopt;
+            if (candidates > 0) return candidates == 1 ? best : std::nullopt;
         }
         return std::nullopt;
     }
 
-    const RunContext& context_;
     const LibraryIndex& library_;
-    const PlaylistText& playlist_;
-    const std::wstring folder_;
-    std::wstring entry_;        // reused from line to line
-    std::wstring foldedName_;   // reused
-    std::wstring candidate_;    // reused
-    std::array<std::size_t, 4> counts_{};
+    std::wstring foldedName_;  // reused
+    std::wstring candidate_;   // reused
+    std::array<std::size_t, 5> counts_{};
 };
 
 }  // namespace
 
 RunOutcome Relink(const RunContext& context, const LibraryIndex& library, const std::wstring& playlistPath) {
-    RunOutcome outcome = RunOutcome::Done;
-    FileStamp readStamp;
-    std::optional<PlaylistText> playlist = OpenPlaylist(context, playlistPath, outcome, &readStamp);
-    if (!playlist) return outcome;
-    const BusyIndicator busy(context.host);
-    Relinker relinker(context, library, *playlist, playlistPath);
-    std::vector<Finding> findings;
-    // Counting the lines costs a pass: only for a host that shows progress.
-    EventPacer pacer(context.host, context.host.WantsProgress() ? CountLines(playlist->Body()) : 0);
-    LineReader reader(playlist->Body());
-    std::string_view line;
-    for (std::size_t number = 0; reader.Next(line); ++number, pacer.Tick()) {
-        if (ClassifyLine(line) != LineKind::Entry) continue;
-        if (std::optional<Finding> finding = relinker.Consider(number, line)) findings.push_back(std::move(*finding));
-    }
-    pacer.Finish();
-    outcome = WriteChangedLines(context, playlistPath, *playlist, readStamp, findings,
-                                [&](const Finding& finding, std::string_view old) {
-                                    context.host.AppendLog(relinker.LogLine(finding, old));
-                                });
-    context.host.ReportSummary(relinker.Summary());
-    return outcome;
+    RelinkRule rule(library);
+    return RunPlaylist(context, playlistPath, rule);
 }
 
 }  // namespace tallowmere::playlist

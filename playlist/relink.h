@@ -21,7 +21,8 @@ public:
     // Walks each folder recursively. Reparse points (junctions, links to folders) are not
     // entered, nor a folder whose identity was seen before, so a loop ends. A folder that cannot
     // be listed is reported once (ReportFailure) and skipped. Files found so far go to
-    // ReportFilesFound on a host that wants progress.
+    // ReportFilesFound about once an event interval. A stop the host asks for ends the walk
+    // within an interval, with the files found so far.
     static LibraryIndex Build(const RunContext& context, const std::vector<std::wstring>& folders);
 
     std::size_t FileCount() const { return files_.size(); }
@@ -44,6 +45,9 @@ public:
     }
 
     static std::uint32_t HashOf(std::wstring_view text);
+
+    // Whether the file lies directly in one of the folders the index was built from.
+    bool InRootFolder(std::uint32_t file) const;
 
 private:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
@@ -75,16 +79,17 @@ private:
     std::wstring nameText_;                    // file i's name ends where file i+1's starts
     std::vector<File> files_;
     std::vector<std::uint32_t> buckets_;       // first file of each bucket; a power of two
+    std::vector<std::uint32_t> rootFolders_;   // the folders given, as the walk began each
 };
 
 // One of the audio extensions (without the dot, any case) a converted library may use instead.
 bool IsAudioExtension(std::wstring_view extension);
 
-// Relinks the entries of one playlist against library. Standard output (AppendLog), one line
-// per entry that needed relinking, in playlist order: "Relinked: <old> -> <new>",
-// "Ambiguous: <old> (<N> candidates)", "Not found: <old>", "Can't encode: <old> -> <path>";
-// then one summary message naming the playlist and the four counts. A playlist in which
-// nothing changes is not touched.
+// Relinks the entries of one playlist against library. One log line per entry that needed
+// relinking, in playlist order: "Relinked: <old> -> <new>", "Ambiguous: <old> (<N>
+// candidates)", "Unsure: <old> -> <candidate> (no folder in common)", "Not found: <old>",
+// "Can't encode: <old> -> <path>"; then one summary with the five counts, saying when nothing
+// was written. A playlist in which nothing changes is not touched.
 RunOutcome Relink(const RunContext& context, const LibraryIndex& library, const std::wstring& playlistPath);
 
 }  // namespace tallowmere::playlist

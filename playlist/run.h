@@ -1,16 +1,23 @@
 #pragma once
-// What every playlist operation does around its own rule: the path test, refusing files that
-// are no text playlist, the busy indicator, the backup copy, reading, pacing the window's
-// events, progress and the atomic rewrite. Copy to One Folder uses the pieces; the three
-// rewriting operations use RewriteLineByLine whole.
+// The one way every operation and repair goes through a playlist, in the window and in the
+// console tool alike:
+//
+//   read it once, with its stamp  ->  the rule plans the new bytes and logs what it finds
+//   ->  nothing to change: nothing is written, not even the backup
+//   ->  otherwise the host may confirm  ->  the new content and the backup are written beside
+//   their places  ->  the stamp is checked  ->  both are put in place  ->  the rule reports.
+//
+// The playlist's name holds its old or its new content, whole, at every moment, and the backup
+// its previous or its new one; the previous backup changes only together with the playlist.
+// Cancellation (Ctrl+C, a closed console) and running out of memory are handled here, once.
+// A rule is a PlaylistRule: it says what it needs and plans; it has no skeleton of its own.
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <new>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <type_traits>
-#include <utility>
 
 #include "playlist/file_system.h"
 #include "playlist/operations.h"
@@ -21,25 +28,22 @@ namespace tallowmere::playlist {
 inline constexpr wchar_t kLocateMessage[] =
     L"Unable to locate Winamp playlist. Please reselect it if the file still exists.";
 
+// What a failed write says when another program changed or deleted the playlist during
+// the run.
+inline constexpr wchar_t kChangedMeanwhileDoing[] =
+    L"Another program changed or deleted the playlist during the run; nothing was written to it";
+
+// The system's code for "Not enough memory resources are available to process this command."
+inline constexpr ErrorCode kNotEnoughMemory = 8;
+
 // The message for a file that is no text playlist.
 std::wstring NotTextPlaylistMessage(const std::wstring& playlistPath);
 
-// Shows the busy indicator for its lifetime: hidden again on every way out of a run.
-class BusyIndicator {
-public:
-    explicit BusyIndicator(OperationHost& host) : host_(host) { host_.ShowBusy(true); }
-    ~BusyIndicator() { host_.ShowBusy(false); }
-    BusyIndicator(const BusyIndicator&) = delete;
-    BusyIndicator& operator=(const BusyIndicator&) = delete;
-
-private:
-    OperationHost& host_;
-};
-
 // Counts the lines of a run as they are handled. At most about once every
-// host.EventInterval() (30 ms) of work it lets pending window events run and, for a host
-// that wants progress, reports the lines done of totalLines; the window stays responsive
-// without paying for a message-queue check on every line.
+// host.EventInterval() (30 ms) of work it asks whether the user wants to stop, lets pending
+// window events run and, for a host that wants progress, reports the lines done of
+// totalLines; the window stays responsive without paying for a message-queue check on every
+// line.
 class EventPacer {
 public:
     EventPacer(OperationHost& host, std::size_t totalLines)
@@ -83,7 +87,8 @@ public:
         }
         return due;
     }
-    // Whether the host asked to stop, as last seen by Tick, TickAfterSlowStep or FirstPassAt.
+    // Whether the host asked to stop, as last seen by Tick, TickAfterSlowStep, FirstPassAt
+    // or TickNow.
     bool Cancelled() const { return cancelled_; }
     // After the last line: a host that wants progress hears that all lines are done.
     void Finish() {
@@ -116,131 +121,91 @@ private:
     bool cancelled_ = false;
 };
 
-// Reads the playlist whole. A read failure is reported (Failed); a file that is no text
-// playlist gets its message (Refused). Nothing is shown on success. *stamp (when given) is
-// the playlist's stamp as it was read, for WriteRewritten.
-std::optional<PlaylistText> LoadPlaylist(const RunContext& context,
-                                         const std::wstring& playlistPath, RunOutcome& outcome,
-                                         FileStamp* stamp = nullptr);
-
-// The path test and LoadPlaylist, the first step of every operation: the locate message
-// (NotFound), Failed or Refused when the playlist cannot be used.
-std::optional<PlaylistText> OpenPlaylist(const RunContext& context,
-                                         const std::wstring& playlistPath, RunOutcome& outcome,
-                                         FileStamp* stamp = nullptr);
-
-// What a failed rewrite says when another program changed or deleted the playlist during
-// the run.
-inline constexpr wchar_t kChangedMeanwhileDoing[] =
-    L"Another program changed or deleted the playlist during the run; nothing was written to it";
-
-// A file's new content written beside it and not yet in place; thrown away on every way out
-// that does not put it in place.
-class PendingFile {
-public:
-    explicit PendingFile(FileSystem& files) : files_(files) {}
-    ~PendingFile() { files_.DiscardReplacement(pending_); }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-    PendingReplacement& Get() { return pending_; }
-
-private:
-    FileSystem& files_;
-    PendingReplacement pending_;
+// One playlist in the hands of a rule.
+struct PlaylistRun {
+    const RunContext& context;
+    const std::wstring& path;   // as given: taken once, the run works on it alone
+    PlaylistText& playlist;     // as read (no bytes for a rule that reads the stamp only)
+    const FileStamp& stamp;     // the playlist's stamp, taken through the handle that read it
+    EventPacer& pacer;
 };
 
-// The steps of RewriteLineByLine before and after the lines.
-// Clears the log and writes the playlist's bytes as read for "<path>_backup": flushed beside
-// it, not yet in place. Reports a failure; a backup whose name would be longer than a file
-// name can be fails before anything is written.
-bool PrepareBackup(const RunContext& context, const std::wstring& playlistPath,
-                   std::string_view playlistBytes, PendingFile& backup);
-// Writes the new bytes beside the playlist, then puts the backup in place, then the new bytes
-// in place of the playlist provided it still carries readStamp (when given). Every write is
-// done before anything is replaced: a run that fails on the way (a full disk) leaves the
-// playlist and its previous backup as they were. Reports a failure.
-RunOutcome WriteRewritten(const RunContext& context, const std::wstring& playlistPath,
-                          std::string_view bytes, PendingFile& backup,
-                          const FileStamp* readStamp = nullptr);
-// The backup and the rewrite at once, for a run that has the new bytes before it needs the
-// old ones no more.
-RunOutcome WriteRewrittenWithBackup(const RunContext& context, const std::wstring& playlistPath,
-                                    std::string_view oldBytes, std::string_view newBytes,
-                                    const FileStamp* readStamp = nullptr);
+// What a rule has planned for its playlist.
+struct PlannedChange {
+    enum class Kind {
+        Nothing,         // the playlist stays as it is (the rule may have written files of its own)
+        Rewrite,         // bytes take the playlist's place; its old content becomes the backup
+        SwapWithBackup,  // the backup and the playlist trade contents
+        Refused,         // the rule turned the playlist down and said why
+        Failed,          // the rule's own work failed, and it reported how
+    };
+    Kind kind = Kind::Nothing;
+    std::string_view bytes;   // Rewrite: the new content (valid until the run ends)
+    std::size_t changes = 0;  // lines or entries that change, for the host's confirmation
+};
 
-// The system's code for "Not enough memory resources are available to process this command."
-inline constexpr ErrorCode kNotEnoughMemory = 8;
+// How a run ended, for the rule's report.
+enum class RunResult {
+    Written,     // the planned change is in place
+    Unchanged,   // nothing to change: nothing written, no backup
+    DryRun,      // planned and shown, not written (the console tool's --dry-run)
+    Declined,    // planned, and the user chose not to write it
+    NotWritten,  // planned, but a failure (already reported) left everything as it was
+    Cancelled,   // stopped by the user before anything was written
+};
 
-// Runs run() (a whole operation on playlistPath). When memory runs out on the way, the
-// memory already taken is given back as the run unwinds, before anything was written, and
-// the run ends like any other failed one: reported, the playlist as it was.
+class PlaylistRule {
+public:
+    virtual ~PlaylistRule() = default;
+    // Whether the run reads the playlist whole, refusing a file that is no text playlist. A
+    // restore reads only its stamp: a backup is put back whatever the playlist holds now.
+    virtual bool ReadsWholePlaylist() const { return true; }
+    // Whether the busy indicator shows while the rule runs.
+    virtual bool ShowsBusy() const { return true; }
+    // Called before anything is shown or cleared: an outcome (after the rule's own message)
+    // turns the playlist down.
+    virtual std::optional<RunOutcome> Refuse(const PlaylistRun&) { return std::nullopt; }
+    // Goes through the playlist, logging what it finds; checks run.pacer for a stop at least
+    // every interval.
+    virtual PlannedChange Plan(PlaylistRun& run) = 0;
+    // The end of the run: a repair's summary, a restore's log line.
+    virtual void Report(const PlaylistRun&, RunResult) {}
+};
+
+// Runs rule on the playlist at playlistPath (see the note at the top).
+RunOutcome RunPlaylist(const RunContext& context, const std::wstring& playlistPath, PlaylistRule& rule);
+
+// Runs run() and turns running out of memory into a reported failure, the memory taken
+// given back as it unwinds, before anything was written. For the phases of a command
+// outside RunPlaylist (the walk of a music library).
 template <typename Run>
-RunOutcome FailingWhenOutOfMemory(const RunContext& context, const std::wstring& playlistPath,
-                                  const Run& run) {
+auto FailingWhenOutOfMemory(OperationHost& host, const std::wstring& subject, const Run& run)
+    -> std::optional<decltype(run())> {
     try {
         return run();
     } catch (const std::bad_alloc&) {
-        context.host.ReportFailure({L"Could not process the playlist", playlistPath, kNotEnoughMemory});
-        return RunOutcome::Failed;
+        host.ReportFailure({L"Could not process the playlist", subject, kNotEnoughMemory});
+        return std::nullopt;
     }
 }
 
-template <typename MakeRule>
-RunOutcome RewriteLineByLineUnguarded(const RunContext& context, const std::wstring& playlistPath,
-                                      const MakeRule& makeRule);
-
-// One run of a rewriting operation on playlistPath, taken once: path test, reading and
-// refusal, busy indicator, cleared log, backup copy "<path>_backup", a rule applied to every
-// line, and the atomic rewrite. makeRule(playlist) is called once the playlist is read and
-// gives the rule: a callable rule(std::string_view line, PlaylistWriter& kept) that adds the
-// line (or a new form of it) to kept, or drops it, logging through the host as it says.
-// kept writes over the lines already read, so a rule reads earlier lines it kept from
-// kept.Written(), never from the playlist's bytes; the line it is given is intact until it
-// adds it. A template so that each operation's rule is called directly, not through a
-// function object per line.
-template <typename MakeRule>
-RunOutcome RewriteLineByLine(const RunContext& context, const std::wstring& playlistPath,
-                             const MakeRule& makeRule) {
-    return FailingWhenOutOfMemory(context, playlistPath, [&] {
-        return RewriteLineByLineUnguarded(context, playlistPath, makeRule);
-    });
-}
-
-template <typename MakeRule>
-RunOutcome RewriteLineByLineUnguarded(const RunContext& context, const std::wstring& playlistPath,
-                                      const MakeRule& makeRule) {
-    RunOutcome outcome = RunOutcome::Done;
-    FileStamp readStamp;
-    std::optional<PlaylistText> playlist = OpenPlaylist(context, playlistPath, outcome, &readStamp);
-    if (!playlist) return outcome;
-    const BusyIndicator busy(context.host);
-    // Before the rule: kept writes over the bytes read.
-    PendingFile backup(context.files);
-    if (!PrepareBackup(context, playlistPath, playlist->bytes, backup)) return RunOutcome::Failed;
-
-    const std::string_view body = playlist->Body();
-    // Counting the lines costs a pass: only for a host that shows progress.
-    EventPacer pacer(context.host, context.host.WantsProgress() ? CountLines(body) : 0);
-    // A rule that takes the pacer has a first pass of its own, which may be stopped.
-    auto rule = [&] {
-        if constexpr (std::is_invocable_v<const MakeRule&, const PlaylistText&, EventPacer&>) {
-            return makeRule(std::as_const(*playlist), pacer);
-        } else {
-            return makeRule(std::as_const(*playlist));
-        }
-    }();
-    if (pacer.Cancelled()) return RunOutcome::Cancelled;
-    PlaylistWriter kept(playlist->bytes, playlist->bomLength);
-    LineReader reader(body);
+// A rule's plan for the lines of a playlist, one by one: lineRule(line, kept) adds the line
+// (or a new form of it) to kept, or drops it, logging as it says. kept writes over the lines
+// already read, so a rule reads earlier lines it kept from kept.Written(), never from the
+// playlist's bytes; the line it is given is intact until it adds it. Nothing to change when
+// every line was kept as it was.
+template <typename LineRule>
+PlannedChange RewriteLines(PlaylistRun& run, LineRule& lineRule, PlaylistWriter& kept) {
+    LineReader reader(run.playlist.Body());
     std::string_view line;
     while (reader.Next(line)) {
-        rule(line, kept);
-        pacer.Tick();
-        if (pacer.Cancelled()) return RunOutcome::Cancelled;
+        lineRule(line, kept);
+        run.pacer.Tick();
+        if (run.pacer.Cancelled()) return {};
     }
-    pacer.Finish();
-    if (context.host.Cancelled()) return RunOutcome::Cancelled;
-    return WriteRewritten(context, playlistPath, kept.Written(), backup, &readStamp);
+    run.pacer.Finish();
+    if (kept.Unchanged()) return {};
+    return {PlannedChange::Kind::Rewrite, kept.Written(), kept.LineCount()};
 }
 
 }  // namespace tallowmere::playlist

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
+#include <optional>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -233,12 +234,23 @@ private:
     OffsetArray offsets_;
 };
 
+class StripDuplicatesRule final : public PlaylistRule {
+public:
+    PlannedChange Plan(PlaylistRun& run) override {
+        DuplicateFilter filter(run.playlist, run.context.host);
+        kept_.emplace(run.playlist.bytes, run.playlist.bomLength);
+        return RewriteLines(run, filter, *kept_);
+    }
+
+private:
+    std::optional<PlaylistWriter> kept_;  // holds the planned bytes until the run ends
+};
+
 }  // namespace
 
 RunOutcome StripDuplicates(const RunContext& context, const std::wstring& playlistPath) {
-    return RewriteLineByLine(context, playlistPath, [&](const PlaylistText& playlist) {
-        return DuplicateFilter(playlist, context.host);
-    });
+    StripDuplicatesRule rule;
+    return RunPlaylist(context, playlistPath, rule);
 }
 
 }  // namespace tallowmere::playlist

@@ -1,7 +1,8 @@
 // Strip non-existant songs: keeps tag lines as read and the entries whose files exist, each
-// written as its resolved full path; logs every dropped entry. Entries on a volume that
-// cannot be reached (no such drive, no medium, share offline) are kept untested, and stream
-// addresses are kept as they are: neither is a missing song.
+// written as its resolved full path (the text entry resolution puts before it, then the entry
+// as read); logs every dropped entry. Entries on a volume that cannot be reached (no such
+// drive, no medium, share offline) are kept untested, and entries that cannot name a file
+// (addresses, "C:a.mp3") are kept as they are: neither is a missing song.
 #include <algorithm>
 #include <cstdint>
 #include <optional>
@@ -37,10 +38,10 @@ public:
                       const std::wstring& playlistPath, EventPacer& pacer)
         : context_(context),
           playlist_(playlist),
-          folder_(PlaylistFolder(playlistPath)),
-          drive_(context.programFolder.substr(0, 2)),
-          encodedFolder_(playlist.Encode(folder_)),
-          encodedDrive_(playlist.Encode(drive_)),
+          // The drive of root-relative entries is the program's own.
+          resolver_(PlaylistFolder(playlistPath), DriveOfPath(context.programFolder)),
+          encodedFolder_(playlist.Encode(resolver_.Folder())),
+          encodedDrive_(playlist.Encode(resolver_.DriveSource())),
           existence_(context.files) {
         FindExistence(pacer);
     }
@@ -57,7 +58,7 @@ public:
         }
         const std::optional<std::string>* encodedPrefix = nullptr;
         if (!Resolve(line, encodedPrefix)) {
-            kept.Add(line);  // a stream address
+            kept.Add(line);  // names no file: an address, a drive-relative entry
             return;
         }
         const Verdict verdict = verdicts_[nextVerdict_++];
@@ -78,13 +79,13 @@ public:
         // GetFileName of the resolved path, in a message string kept from line to line.
         if (TooLongForAPath(line)) {
             // resolved_ holds its first characters only; the name is the line's after its
-            // last backslash (the prefixes end in one, or come before the line's own).
+            // last separator (the prefixes end in one, or come before the line's own).
             message_.assign(L"Missing: ");
             playlist_.AppendDecoded(message_, line);
-            const std::size_t slash = message_.rfind(L'\\');
-            if (slash != std::wstring::npos) message_.erase(9, slash + 1 - 9);
+            const std::size_t slash = message_.find_last_of(L"\\/");
+            if (slash != std::wstring::npos && slash >= 9) message_.erase(9, slash + 1 - 9);
         } else {
-            message_.assign(L"Missing: ").append(FileNamePart(resolved_));
+            message_.assign(L"Missing: ").append(EntryFileName(resolved_));
         }
         context_.host.AppendLog(message_);
     }
@@ -99,28 +100,26 @@ private:
     };
 
     // Resolves an entry into resolved_ and gives the encoded prefix that goes before its
-    // bytes; false for a stream address, which is kept as it is.
+    // bytes; false for an entry that names no file, which is kept as it is.
     bool Resolve(std::string_view line, const std::optional<std::string>*& encodedPrefix) {
         entry_.clear();
         playlist_.AppendDecoded(entry_, TooLongForAPath(line) ? line.substr(0, kProbedBytes) : line);
-        const std::wstring& entry = entry_;
-        if (IsStreamAddress(entry)) return false;
         // The prefixes are encoded once per run; only they are ever encoded, so the entry's
         // own bytes go out as they came in.
-        std::wstring_view prefix;
         encodedPrefix = &kNoPrefix;
-        switch (FormOf(entry)) {
+        switch (resolver_.Resolve(entry_, resolved_)) {
+            case EntryForm::NotAFile:
+                return false;
             case EntryForm::Absolute:
             case EntryForm::Network:
                 break;
             case EntryForm::RootRelative:
-                prefix = drive_, encodedPrefix = &encodedDrive_;
+                encodedPrefix = &encodedDrive_;
                 break;
             case EntryForm::Relative:
-                prefix = folder_, encodedPrefix = &encodedFolder_;
+                encodedPrefix = &encodedFolder_;
                 break;
         }
-        resolved_.assign(prefix).append(entry);
         return true;
     }
 
@@ -179,7 +178,7 @@ private:
                 continue;
             }
             const std::wstring_view folder =
-                std::wstring_view(resolved_).substr(0, resolved_.find_last_of(L"\\/") + 1);
+                std::wstring_view(resolved_).substr(0, resolved_.find_last_of(L'\\') + 1);
             if (asked.size() >= kEntriesAskedAtOnce &&
                 (folder != lastFolder || asked.size() >= 2 * kEntriesAskedAtOnce)) {
                 if (!answer(lineCount - 1)) return;  // this line begins the next slice
@@ -213,8 +212,7 @@ private:
 
     const RunContext& context_;
     const PlaylistText& playlist_;
-    const std::wstring folder_;  // the playlist folder
-    const std::wstring drive_;   // first two characters of the program's folder
+    const EntryResolver resolver_;
     static inline const std::optional<std::string> kNoPrefix{std::string()};
     const std::optional<std::string> encodedFolder_;  // nullopt: cannot be written exactly
     const std::optional<std::string> encodedDrive_;
@@ -229,12 +227,24 @@ private:
     bool lastReachable_ = false;
 };
 
+class StripMissingSongsRule final : public PlaylistRule {
+public:
+    PlannedChange Plan(PlaylistRun& run) override {
+        MissingSongFilter filter(run.context, run.playlist, run.path, run.pacer);
+        if (run.pacer.Cancelled()) return {};
+        kept_.emplace(run.playlist.bytes, run.playlist.bomLength);
+        return RewriteLines(run, filter, *kept_);
+    }
+
+private:
+    std::optional<PlaylistWriter> kept_;  // holds the planned bytes until the run ends
+};
+
 }  // namespace
 
 RunOutcome StripMissingSongs(const RunContext& context, const std::wstring& playlistPath) {
-    return RewriteLineByLine(context, playlistPath, [&](const PlaylistText& playlist, EventPacer& pacer) {
-        return MissingSongFilter(context, playlist, playlistPath, pacer);
-    });
+    StripMissingSongsRule rule;
+    return RunPlaylist(context, playlistPath, rule);
 }
 
 }  // namespace tallowmere::playlist

@@ -1,17 +1,23 @@
 // Win32 file system for the playlist operations.
 //
-// ReplaceWholeFile never writes into the file itself: the new bytes go to a temporary file
-// beside it (beside the file a link points to, so the link stays a link), are flushed, and
-// the temporary file then takes the file's place with ReplaceFileW (which keeps its
-// attributes and security), or with MoveFileExW when there is no file yet or the volume
-// cannot replace. While the old file exists, a failure deletes the temporary file and leaves
-// the old one; once ReplaceFileW has taken the old file away, the temporary file is the only
-// copy of the content and is moved into place, never deleted.
+// New content never goes into a file itself: it is written to a temporary file beside the file
+// (beside the file a link points to, so the link stays a link) and flushed, and the temporary
+// file then takes the file's name by a rename over it (MoveFileExW with
+// MOVEFILE_REPLACE_EXISTING), after taking on the file's attributes, creation time and access
+// rights. A rename is atomic: the name holds the old or the new content at every moment, even
+// if the process is killed. ReplaceFileW is not used: under Wine it moves the old file aside,
+// deletes it and then moves the new one in, so a kill between the steps leaves no file.
+//
+// A backup is made the same way: the old content gets a second name beside the backup (a hard
+// link, which costs no copy, or a flushed copy where the volume has no hard links), which is
+// renamed over the backup. The previous backup keeps a name of its own until the playlist is in
+// place, so that a replace that fails puts it back.
 #include "shell/win_file_system.h"
 
 #include "shell/platform.h"
 
 #include <windows.h>
+#include <aclapi.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -87,12 +93,6 @@ ErrorCode MoveIntoPlace(const std::wstring& temporaryPath, const std::wstring& p
     return GetLastError();
 }
 
-// Volumes that cannot replace a file in one step.
-bool ReplaceUnsupported(ErrorCode error) {
-    return error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_NOT_SUPPORTED ||
-           error == ERROR_INVALID_FUNCTION;
-}
-
 // The stamp of the file at path now, compared with the one it had when it was read.
 bool StillAsRead(const std::wstring& path, const playlist::FileStamp& expected) {
     const std::optional<FileInformation> now = FileInformationOf(path);
@@ -101,17 +101,95 @@ bool StillAsRead(const std::wstring& path, const playlist::FileStamp& expected) 
                expected;
 }
 
-// Whether the playlist could be replaced now: not read-only, not held open by a handle that
+// Whether the file could be replaced now: not read-only, not held open by a handle that
 // refuses writing or deleting. Asked before anything is written, so a playlist that cannot be
-// replaced costs no temporary file (and ReplaceFileW, which under Wine leaves a file of its
-// own behind when it fails, is not tried).
+// replaced costs no temporary file.
 ErrorCode CheckReplaceable(const std::wstring& path) {
+    // A read-only file is one its owner asked not to change; Wine would rename over it.
+    const DWORD attributes = GetFileAttributesW(LongPathForm(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
     const UniqueHandle target(CreateFileW(LongPathForm(path).c_str(), GENERIC_WRITE | DELETE,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (target.valid()) return ERROR_SUCCESS;
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;  // a new file is fine
+}
+
+// Gives the file at target a second name, a new temporary one in the folder of beside: a hard
+// link where the volume has them (no copy, and the same file), else a flushed copy (another
+// volume, FAT, a share without links).
+ErrorCode SecondName(const std::wstring& target, const std::wstring& beside, std::wstring& secondName) {
+    const std::wstring folder = FolderOf(beside);
+    LARGE_INTEGER counter{};
+    QueryPerformanceCounter(&counter);
+    const auto unique = static_cast<unsigned long>(counter.QuadPart ^ (GetCurrentProcessId() << 20));
+    for (unsigned long attempt = 0; attempt < 100; ++attempt) {
+        wchar_t name[32];
+        std::swprintf(name, std::size(name), L"~tm%08lx.tmp", (unique + attempt * 7919) & 0xFFFFFFFFul);
+        const std::wstring candidate = folder + name;
+        if (CreateHardLinkW(LongPathForm(candidate).c_str(), LongPathForm(target).c_str(), nullptr)) {
+            secondName = candidate;
+            return ERROR_SUCCESS;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
+    }
+    UniqueHandle handle;
+    std::wstring temporaryPath;
+    if (const ErrorCode error = CreateTemporaryBeside(beside, temporaryPath, handle)) return error;
+    handle.close();
+    ErrorCode error = CopyFileW(LongPathForm(target).c_str(), temporaryPath.c_str(), FALSE) ? ERROR_SUCCESS
+                                                                                           : LastErrorOr(ERROR_GEN_FAILURE);
+    if (!error) {
+        const UniqueHandle copy(CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!copy.valid() || !FlushFileBuffers(copy.get())) error = LastErrorOr(ERROR_WRITE_FAULT);
+    }
+    if (error) {
+        DeleteFileW(temporaryPath.c_str());
+        return error;
+    }
+    secondName = temporaryPath;
+    return ERROR_SUCCESS;
+}
+
+// What ReplaceFileW keeps of the file it replaces and a rename would not: its attributes
+// (hidden, system, archive), its creation time and its access rights. Best effort, as there.
+void CopyFileTraits(const std::wstring& from, const std::wstring& to) {
+    const std::wstring source = LongPathForm(from);
+    std::wstring destination = LongPathForm(to);
+    const DWORD attributes = GetFileAttributesW(source.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+        SetFileAttributesW(destination.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
+    }
+    {
+        constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        const UniqueHandle in(CreateFileW(source.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        const UniqueHandle out(CreateFileW(destination.c_str(), FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
+                                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        FILETIME created{};
+        if (in.valid() && out.valid() && GetFileTime(in.get(), &created, nullptr, nullptr)) {
+            SetFileTime(out.get(), &created, nullptr, nullptr);
+        }
+    }
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(source.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                              nullptr, &descriptor) == ERROR_SUCCESS) {
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        GetSecurityDescriptorControl(descriptor, &control, &revision);
+        // Inherited entries are taken from the folder again, as a new file there would get them.
+        const SECURITY_INFORMATION which =
+            DACL_SECURITY_INFORMATION |
+            ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+        SetNamedSecurityInfoW(destination.data(), SE_FILE_OBJECT, which, nullptr, nullptr, dacl, nullptr);
+        LocalFree(descriptor);
+    }
 }
 
 }  // namespace
@@ -179,7 +257,8 @@ ErrorCode PutTemporaryInPlace(UniqueHandle& file, const std::wstring& temporaryP
 
 }  // namespace
 
-ErrorCode WinFileSystem::CopyIntoPlace(const std::wstring& from, const std::wstring& to) {
+ErrorCode WinFileSystem::CopyIntoPlace(const std::wstring& from, const std::wstring& to,
+                                       const std::function<bool()>& stop) {
     const NoCriticalErrorBoxes quiet;
     // Shared as CopyFileW shares it: others may read it, nobody writes it meanwhile.
     const UniqueHandle source(CreateFileW(LongPathForm(from).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
@@ -199,6 +278,11 @@ ErrorCode WinFileSystem::CopyIntoPlace(const std::wstring& from, const std::wstr
     ErrorCode error = ERROR_SUCCESS;
     if (copyBuffer_.empty()) copyBuffer_.resize(256 * 1024);
     for (;;) {
+        // Asked between pieces of 256 KB: a song of a gigabyte still stops at once.
+        if (stop && stop()) {
+            error = playlist::kCopyStopped;
+            break;
+        }
         DWORD got = 0;
         if (!ReadFile(source.get(), copyBuffer_.data(), static_cast<DWORD>(copyBuffer_.size()), &got, nullptr)) {
             error = LastErrorOr(ERROR_READ_FAULT);
@@ -296,64 +380,107 @@ void WinFileSystem::DiscardReplacement(playlist::PendingReplacement& pending) {
 }
 
 ErrorCode WinFileSystem::PutInPlace(const std::wstring& temporaryPath, const std::wstring& target) {
-    if (!PathTaken(target)) {  // a new file: nothing to replace
-        const ErrorCode error = MoveIntoPlace(temporaryPath, target);
-        if (error) DeleteFileW(temporaryPath.c_str());
-        return error;
-    }
-    ErrorCode error = ReplaceFileCall(target, temporaryPath);
-    if (!error) return ERROR_SUCCESS;
-    if (PathTaken(target)) {
-        // The old file is still there (1175 and most failures): it stays as it was, unless the
-        // volume simply cannot replace, where a replacing move does it.
-        if (ReplaceUnsupported(error)) {
-            error = MoveIntoPlace(temporaryPath, target);
-            if (!error) return ERROR_SUCCESS;
-        }
-        DeleteFileW(temporaryPath.c_str());
-        return error;
-    }
-    // The old file was taken away and the new one not moved in (1176, 1177): the temporary
-    // file holds the only copy of the content. Move it into place; if even that fails, keep it.
-    if (MoveIntoPlace(temporaryPath, target) == ERROR_SUCCESS) return ERROR_SUCCESS;
-    return error;
-}
-
-ErrorCode WinFileSystem::ReplaceFileCall(const std::wstring& replaced, const std::wstring& replacement) {
-    if (ReplaceFileW(replaced.c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                     nullptr, nullptr)) {
-        return ERROR_SUCCESS;
-    }
-    const DWORD error = GetLastError();
-    return error ? error : ERROR_GEN_FAILURE;
-}
-
-ErrorCode WinFileSystem::SwapWithBackup(const std::wstring& givenPath, const std::wstring& givenBackup) {
-    const std::wstring path = LongPathForm(FullPath(givenPath));
-    const std::wstring backupPath = LongPathForm(FullPath(givenBackup));
-    if (const ErrorCode error = CheckReplaceable(path)) return error;
-    std::wstring temporaryPath;
-    UniqueHandle temporary;
-    if (const ErrorCode error = CreateTemporaryBeside(path, temporaryPath, temporary)) return error;
-    temporary.close();
-    // The backup's content now has a second name; only then does the swap start.
-    ErrorCode error = CopyFileW(backupPath.c_str(), temporaryPath.c_str(), FALSE) ? ERROR_SUCCESS : GetLastError();
-    if (!error) {
-        const UniqueHandle copy(CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!copy.valid() || !FlushFileBuffers(copy.get())) error = GetLastError();
-    }
-    if (!error && !ReplaceFileW(path.c_str(), temporaryPath.c_str(), backupPath.c_str(),
-                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-        error = GetLastError();
-        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-            // The old playlist is the backup now; the copy keeps the backup's content under its
-            // temporary name until it is in place, and is left there if it cannot be moved.
-            return MoveIntoPlace(temporaryPath, path);
-        }
-    }
+    if (PathTaken(target)) CopyFileTraits(target, temporaryPath);
+    const ErrorCode error = RenameOver(temporaryPath, target);
     if (error) DeleteFileW(temporaryPath.c_str());
     return error;
+}
+
+ErrorCode WinFileSystem::RenameOver(const std::wstring& from, const std::wstring& to) {
+    return MoveIntoPlace(from, to);
+}
+
+ErrorCode WinFileSystem::CommitWithBackup(playlist::PendingReplacement& pending, const std::wstring& givenBackup,
+                                          const playlist::FileStamp& expected, playlist::ReplaceStep& failedAt) {
+    failedAt = playlist::ReplaceStep::Replace;
+    const std::wstring& target = pending.target;
+    const std::wstring backupPath = LongPathForm(FullPath(givenBackup));
+    // Every name made here goes on every way out but success (and the previous backup's
+    // second name then too); DiscardReplacement takes the new content.
+    std::wstring oldContent, previousBackup;
+    auto fail = [&](ErrorCode error, playlist::ReplaceStep step) {
+        if (!oldContent.empty()) DeleteFileW(oldContent.c_str());
+        if (!previousBackup.empty()) DeleteFileW(previousBackup.c_str());
+        DiscardReplacement(pending);
+        failedAt = step;
+        return error;
+    };
+    if (!StillAsRead(target, expected)) return fail(playlist::kFileChangedMeanwhile, playlist::ReplaceStep::Replace);
+    if (const ErrorCode error = CheckReplaceable(backupPath)) return fail(error, playlist::ReplaceStep::Backup);
+    if (const ErrorCode error = SecondName(target, backupPath, oldContent)) {
+        return fail(error, playlist::ReplaceStep::Backup);
+    }
+    if (PathTaken(backupPath)) {
+        if (const ErrorCode error = SecondName(backupPath, backupPath, previousBackup)) {
+            return fail(error, playlist::ReplaceStep::Backup);
+        }
+    }
+    // Asked again after the second names, which may have taken a copy, right before the renames.
+    if (!StillAsRead(target, expected)) return fail(playlist::kFileChangedMeanwhile, playlist::ReplaceStep::Replace);
+    if (const ErrorCode error = RenameOver(oldContent, backupPath)) return fail(error, playlist::ReplaceStep::Backup);
+    oldContent.clear();  // it is the backup now
+    CopyFileTraits(target, pending.temporary);
+    const ErrorCode error =
+        StillAsRead(target, expected) ? RenameOver(pending.temporary, target) : playlist::kFileChangedMeanwhile;
+    if (error) {
+        // The backup changes only together with the playlist: the previous one goes back (or,
+        // where there was none, the one just made goes).
+        if (previousBackup.empty()) {
+            DeleteFileW(backupPath.c_str());
+        } else if (RenameOver(previousBackup, backupPath) == ERROR_SUCCESS) {
+            previousBackup.clear();
+        }
+        return fail(error, playlist::ReplaceStep::Replace);
+    }
+    pending.temporary.clear();
+    if (!previousBackup.empty()) DeleteFileW(previousBackup.c_str());
+    return ERROR_SUCCESS;
+}
+
+ErrorCode WinFileSystem::SwapWithBackup(const std::wstring& givenPath, const std::wstring& givenBackup,
+                                        const playlist::FileStamp& pathStamp,
+                                        const playlist::FileStamp& backupStamp) {
+    // A link is restored through its target: the contents trade places, the link stays.
+    const std::wstring path = LongPathForm(FullPath(givenPath));
+    const std::wstring target = FinalPathOf(path).value_or(path);
+    const std::wstring backupPath = LongPathForm(FullPath(givenBackup));
+    if (const ErrorCode error = CheckReplaceable(target)) return error;
+    if (const ErrorCode error = CheckReplaceable(backupPath)) return error;
+    std::wstring oldPlaylist, backupContent;
+    auto cleanUp = [&](ErrorCode error) {
+        if (!oldPlaylist.empty()) DeleteFileW(oldPlaylist.c_str());
+        if (!backupContent.empty()) DeleteFileW(backupContent.c_str());
+        return error;
+    };
+    if (!StillAsRead(target, pathStamp) || !StillAsRead(backupPath, backupStamp)) {
+        return playlist::kFileChangedMeanwhile;
+    }
+    // Each content gets a second name beside the place it goes to, so that both moves are
+    // renames within a folder.
+    if (const ErrorCode error = SecondName(target, backupPath, oldPlaylist)) return cleanUp(error);
+    if (const ErrorCode error = SecondName(backupPath, target, backupContent)) return cleanUp(error);
+    if (!StillAsRead(target, pathStamp) || !StillAsRead(backupPath, backupStamp)) {
+        return cleanUp(playlist::kFileChangedMeanwhile);
+    }
+    CopyFileTraits(target, backupContent);
+    if (const ErrorCode error = RenameOver(backupContent, target)) return cleanUp(error);
+    backupContent.clear();  // the playlist now; its old content is under oldPlaylist
+    if (const ErrorCode error = RenameOver(oldPlaylist, backupPath)) {
+        // The playlist's old content goes back where it was; failing that, it keeps its
+        // temporary name rather than be lost.
+        if (RenameOver(oldPlaylist, target) == ERROR_SUCCESS) oldPlaylist.clear();
+        return error;
+    }
+    return ERROR_SUCCESS;
+}
+
+playlist::PathKind WinFileSystem::KindOf(const std::wstring& path) {
+    const NoCriticalErrorBoxes quiet;
+    const DWORD attributes = GetFileAttributesW(LongPathForm(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return playlist::PathKind::Missing;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return playlist::PathKind::Link;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return playlist::PathKind::Folder;
+    return playlist::PathKind::File;
 }
 
 ErrorCode WinFileSystem::WriteTemporary(void* file, std::string_view bytes) {

@@ -15,7 +15,8 @@ public:
     playlist::ErrorCode CopyReplacing(const std::wstring& from, const std::wstring& to) override;
     // The copy is made under a temporary name of its own and renamed into place when whole,
     // so the name never shows a partial file; not flushed, as CopyFileW does not flush.
-    playlist::ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override;
+    playlist::ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to,
+                                      const std::function<bool()>& stop = {}) override;
     playlist::ErrorCode WriteIntoPlace(const std::wstring& path, std::string_view bytes) override;
     playlist::ErrorCode MakeFolder(const std::wstring& path) override;
     // Shares reading and writing with other handles; a handle that shares neither makes it
@@ -29,9 +30,12 @@ public:
     playlist::ErrorCode CommitReplacement(playlist::PendingReplacement& pending,
                                           const playlist::FileStamp* expected = nullptr) override;
     void DiscardReplacement(playlist::PendingReplacement& pending) override;
-    // A flushed copy of the backup beside path, then ReplaceFileW(path, copy, backup): the
-    // old playlist is renamed to the backup's name as the copy takes its place.
-    playlist::ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath) override;
+    playlist::ErrorCode CommitWithBackup(playlist::PendingReplacement& pending, const std::wstring& backupPath,
+                                         const playlist::FileStamp& expected, playlist::ReplaceStep& failedAt) override;
+    playlist::ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath,
+                                       const playlist::FileStamp& pathStamp,
+                                       const playlist::FileStamp& backupStamp) override;
+    playlist::PathKind KindOf(const std::wstring& path) override;
     // Never shows the system's "insert a disk" box.
     bool VolumeReachable(const std::wstring& root) override;
     // FindFirstFileExW with the basic information and large fetches: one request for many names.
@@ -53,10 +57,9 @@ public:
 protected:
     // Writes the new content into the temporary file (a seam for tests that fail it midway).
     virtual playlist::ErrorCode WriteTemporary(void* file, std::string_view bytes);
-    // ReplaceFileW(replaced, replacement) and its error (a seam for tests that make it fail
-    // each way it can, leaving the files as the system would).
-    virtual playlist::ErrorCode ReplaceFileCall(const std::wstring& replaced,
-                                                const std::wstring& replacement);
+    // Renames from over to, replacing it, and its error: every step that puts content in
+    // place is one such rename (a seam for tests that make one fail).
+    virtual playlist::ErrorCode RenameOver(const std::wstring& from, const std::wstring& to);
 
 private:
     playlist::ErrorCode PutInPlace(const std::wstring& temporaryPath, const std::wstring& target);

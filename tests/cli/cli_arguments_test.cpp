@@ -1,11 +1,12 @@
-#include "shell/cli_arguments.h"
-#include "shell/cli_playlists.h"
+#include "cli/cli_arguments.h"
+#include "cli/cli_playlists.h"
 
+#include <cwctype>
 #include <map>
 
 #include <gtest/gtest.h>
 
-namespace tallowmere::shell {
+namespace tallowmere::cli {
 namespace {
 
 using Kind = CliParse::Kind;
@@ -90,12 +91,14 @@ TEST(CliArguments, TheRepairSubcommandsAndTheLibraryFolders) {
 }
 
 }  // namespace
-}  // namespace tallowmere::shell
+}  // namespace tallowmere::cli
 
-namespace tallowmere::shell {
+namespace tallowmere::cli {
 namespace {
 
-// A folder tree in memory: folder path -> entries (name, is folder, is link).
+// A folder tree in memory: folder path -> entries (name, is folder, is link). Paths name the
+// same file when they are equal ignoring case, or when sameAs says one is the other (a link
+// the file system does not mark).
 class TreeSource final : public FolderSource {
 public:
     struct Entry {
@@ -104,6 +107,7 @@ public:
         bool link = false;
     };
     std::map<std::wstring, std::vector<Entry>> folders;
+    std::map<std::wstring, std::wstring> sameAs;
 
     bool IsFolder(const std::wstring& path) override { return folders.count(Trimmed(path)) != 0; }
     playlist::ErrorCode ListFolder(const std::wstring& folder,
@@ -112,6 +116,13 @@ public:
         if (found == folders.end()) return 3;  // ERROR_PATH_NOT_FOUND
         for (const Entry& entry : found->second) visit({entry.name, entry.folder, entry.link});
         return 0;
+    }
+    std::optional<std::wstring> IdentityKey(const std::wstring& path) override {
+        std::wstring key = Trimmed(path);
+        if (key.starts_with(L".\\")) key = key.substr(2);
+        if (const auto alias = sameAs.find(key); alias != sameAs.end()) key = alias->second;
+        for (wchar_t& c : key) c = static_cast<wchar_t>(std::towlower(c));
+        return key;
     }
 
 private:
@@ -134,30 +145,68 @@ TEST(CliPlaylists, WildcardsMatchLongNamesIgnoringCase) {
     EXPECT_FALSE(MatchesWildcard(L"Mixer", L"Mix.*"));
 }
 
-TEST(CliPlaylists, ExpansionOrderBackupsFoldersAndProblems) {
+TEST(CliPlaylists, ExpansionTakesEachPlaylistOnceAndNothingElse) {
     TreeSource tree;
-    tree.folders[L"."] = {{L"b.m3u"}, {L"A.m3u"}, {L"a.m3u_backup"}, {L"Mix.m3u Copy", true}};
+    tree.folders[L"."] = {{L"b.m3u"},        {L"A.m3u"},       {L"a.m3u_backup"}, {L"Mix.m3u Copy", true},
+                          {L"notes.txt"},    {L"album.cue"},   {L"winamp.m3u"},   {L"winamp.m3u.bak"},
+                          {L"winamp.m3u.bak.14.6.12"}, {L"winamp.m3u.bak.9.1.3.2"}, {L"~tm0a1b2c3d.tmp"}};
     tree.folders[L"D:\\Music"] = {{L"z.M3U8"}, {L"Sub", true}, {L"y.m3u"}, {L"cover.jpg"},
-                                  {L"y.m3u_backup"}, {L"Loop", true, true}, {L"Empty", true}};
+                                  {L"y.m3u_backup"}, {L"Loop", true, true}, {L"Again", true}, {L"Empty", true}};
     tree.folders[L"D:\\Music\\Sub"] = {{L"inner.m3u"}};
     tree.folders[L"D:\\Music\\Loop"] = {{L"never.m3u"}};
+    tree.folders[L"D:\\Music\\Again"] = {{L"y.m3u"}};  // a link no flag shows, back to D:\Music
+    tree.sameAs[L"D:\\Music\\Again"] = L"D:\\Music";
+    tree.sameAs[L"D:\\Music\\Again\\y.m3u"] = L"D:\\Music\\y.m3u";
     tree.folders[L"D:\\Music\\Empty"] = {};
+    using Names = std::vector<std::wstring>;
+    struct Case {
+        const char* what;
+        Names arguments;
+        bool recursive;
+        Names playlists;
+        Names problems;
+    };
+    const Case cases[] = {
+        {"a file named twice, in two letter cases, through a folder and a pattern",
+         {L"a.m3u", L"A.M3U", L".", L"*.m3u", L".\\a.m3u"}, false,
+         {L"a.m3u", L".\\b.m3u", L".\\winamp.m3u"}, {}},
+        {"patterns take playlists only: no notes, cue sheets, backups, archives or temporary files",
+         {L"*.*", L"winamp.m3u*", L"*.tmp", L"*_backup", L"none*"}, false,
+         {L"A.m3u", L"b.m3u", L"winamp.m3u"},
+         {L"*.tmp: no .m3u or .m3u8 playlist matches this pattern",
+          L"*_backup: no .m3u or .m3u8 playlist matches this pattern",
+          L"none*: no .m3u or .m3u8 playlist matches this pattern"}},
+        {"a name given whole is taken as given, but never a file of the program's own",
+         {L"notes.txt", L"a.m3u_backup", L"winamp.m3u.bak.14.6.12", L"winamp.m3u.bak", L"~tm0a1b2c3d.tmp",
+          L"plain.m3u"},
+         false, {L"notes.txt", L"plain.m3u"},
+         {L"a.m3u_backup: a backup, temporary or watch-mode file of this program, not a playlist",
+          L"winamp.m3u.bak.14.6.12: a backup, temporary or watch-mode file of this program, not a playlist",
+          L"winamp.m3u.bak: a backup, temporary or watch-mode file of this program, not a playlist",
+          L"~tm0a1b2c3d.tmp: a backup, temporary or watch-mode file of this program, not a playlist"}},
+        {"folders in name order, an empty one is a problem",
+         {L"D:\\Music", L"D:\\Music\\Empty"}, false, {L"D:\\Music\\y.m3u", L"D:\\Music\\z.M3U8"},
+         {L"D:\\Music\\Empty: no .m3u or .m3u8 playlist in this folder"}},
+        {"-r enters each folder once, never a marked link nor a folder met again by identity",
+         {L"D:\\Music\\"}, true, {L"D:\\Music\\y.m3u", L"D:\\Music\\z.M3U8", L"D:\\Music\\Sub\\inner.m3u"}, {}},
+        {"a wildcard in a folder part names no folder", {L"D:\\*\\y.m3u"}, false, {},
+         {L"D:\\*\\y.m3u: no .m3u or .m3u8 playlist matches this pattern"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ExpandedPlaylists expanded = ExpandPlaylistArguments(tree, c.arguments, c.recursive);
+        EXPECT_EQ(expanded.playlists, c.playlists);
+        EXPECT_EQ(expanded.problems, c.problems);
+        EXPECT_FALSE(expanded.stopped);
+    }
 
-    const ExpandedPlaylists flat =
-        ExpandPlaylistArguments(tree, {L"*.m3u*", L"D:\\Music", L"plain.m3u", L"D:\\Music\\Empty", L"none*"}, false);
-    EXPECT_EQ(flat.playlists, (std::vector<std::wstring>{L"A.m3u", L"b.m3u", L"D:\\Music\\y.m3u",
-                                                          L"D:\\Music\\z.M3U8", L"plain.m3u"}));
-    EXPECT_EQ(flat.problems, (std::vector<std::wstring>{L"D:\\Music\\Empty: no .m3u or .m3u8 playlist in this folder",
-                                                         L"none*: no file matches this pattern"}));
-
-    const ExpandedPlaylists deep = ExpandPlaylistArguments(tree, {L"D:\\Music\\"}, true);
-    EXPECT_EQ(deep.playlists, (std::vector<std::wstring>{L"D:\\Music\\y.m3u", L"D:\\Music\\z.M3U8",
-                                                          L"D:\\Music\\Sub\\inner.m3u"}));
-    EXPECT_TRUE(deep.problems.empty());
-
-    // A wildcard in a folder part names no folder.
-    EXPECT_EQ(ExpandPlaylistArguments(tree, {L"D:\\*\\y.m3u"}, false).problems.size(), 1u);
+    // Ctrl+C during a walk: no further folder is entered.
+    int asked = 0;
+    const ExpandedPlaylists stopped =
+        ExpandPlaylistArguments(tree, {L"D:\\Music", L"a.m3u"}, true, [&] { return ++asked > 1; });
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_TRUE(stopped.playlists.empty());
 }
 
 }  // namespace
-}  // namespace tallowmere::shell
+}  // namespace tallowmere::cli

@@ -49,9 +49,10 @@ public:
 class CountingFileSystem : public shell::WinFileSystem {
 public:
     std::vector<std::wstring> copiedTo;
-    ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override {
+    ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to,
+                            const std::function<bool()>& stop) override {
         copiedTo.push_back(to);
-        return WinFileSystem::CopyIntoPlace(from, to);
+        return WinFileSystem::CopyIntoPlace(from, to, stop);
     }
 };
 
@@ -170,7 +171,7 @@ TEST_F(CopyToOneFolderTest, EveryNameInTheFolderIsOneSong) {
                "X\\readme\r\n"
                "Y\\readme\r\n"
                "X\\a.mp3\r\n"
-               "gone.mp3\r\n"        // missing, listed twice: tried once, logged twice
+               "gone.mp3\r\n"        // missing, listed twice: tried once, logged twice, named alike
                "GONE.mp3\r\n");
     ASSERT_EQ(Run(root + L"names.m3u"), RunOutcome::Done);
     const std::wstring copies = root + L"names\\";
@@ -203,8 +204,8 @@ TEST_F(CopyToOneFolderTest, NamesThatAreNoPlainFileNamesAreNeverWritten) {
     CreateDirectoryW((root + L"A\\B\\Music").c_str(), nullptr);
     const std::wstring playlist = root + L"A\\B\\up.m3u";
     const std::string lines[] = {
-        "Music/../../x.dll",  // "/" is no separator for the name: the whole text is the name
-        "..\\..\\x.dll",      // the name is x.dll: read from outside, written inside
+        "Music/../../x.dll",  // "/" separates as "\\" does: A\\x.dll, read from outside, written inside
+        "..\\..\\x.dll",      // another x.dll: read from outside, written inside as "x (2).dll"
         "nul.mp3", "Music\\COM1", "con .txt", "Lpt9.a.b", "aux", "COM\xB9.mp3",
         "a:b.mp3",            // an alternate data stream of "a"
         "what?.mp3", "pipe|.mp3", "less<.mp3", "quote\".mp3", "star*.mp3", "tab\t.mp3",
@@ -216,22 +217,25 @@ TEST_F(CopyToOneFolderTest, NamesThatAreNoPlainFileNamesAreNeverWritten) {
 
     ASSERT_EQ(Run(playlist), RunOutcome::Done);
     const std::wstring copies = root + L"A\\B\\up\\";
-    EXPECT_EQ(NamesIn(copies), (Names{L"up.m3u", L"x.dll"}));
-    EXPECT_EQ(ReadBytes(copies + L"x.dll"), "two up");
+    EXPECT_EQ(NamesIn(copies), (Names{L"up.m3u", L"x.dll", L"x (2).dll"}));
+    EXPECT_EQ(ReadBytes(copies + L"x.dll"), "outside");
+    EXPECT_EQ(ReadBytes(copies + L"x (2).dll"), "two up");
     EXPECT_EQ(NamesIn(root), (Names{L"A", L"x.dll"}));
     EXPECT_EQ(NamesIn(root + L"A\\"), (Names{L"B", L"x.dll"}));
     EXPECT_EQ(NamesIn(root + L"A\\B\\"), (Names{L"Music", L"up", L"up.m3u"}));
     EXPECT_TRUE(NamesIn(root + L"A\\B\\Music\\").empty());
     EXPECT_EQ(ReadBytes(root + L"A\\x.dll"), "outside");
-    EXPECT_EQ(files.copiedTo, std::vector<std::wstring>{copies + L"x.dll"});
+    EXPECT_EQ(files.copiedTo, (std::vector<std::wstring>{copies + L"x.dll", copies + L"x (2).dll"}));
 
-    // Every name is listed as the playlist had it, and logged as a failed copy.
-    std::string expected;
+    // Every other name is listed as the playlist had it (a path that ends in a folder has an
+    // empty one), and logged as a failed copy.
+    std::string expected = "x.dll\r\nx (2).dll\r\n";
     std::vector<std::wstring> expectedLog;
-    for (const std::string& line : lines) {
-        const std::string name = line.substr(line.rfind('\\') == std::string::npos ? 0 : line.rfind('\\') + 1);
+    for (const std::string& line : std::vector<std::string>(std::begin(lines) + 2, std::end(lines))) {
+        std::string name = line.substr(line.rfind('\\') == std::string::npos ? 0 : line.rfind('\\') + 1);
+        if (name == "." || name == "..") name.clear();
         expected += name + "\r\n";
-        if (name != "x.dll") expectedLog.push_back(L"Couldn't Copy " + DecodeText(name, TextEncoding::Ansi));
+        expectedLog.push_back(L"Couldn't Copy " + DecodeText(name, TextEncoding::Ansi));
     }
     EXPECT_EQ(ReadBytes(copies + L"up.m3u"), expected);
     EXPECT_EQ(host.log, expectedLog);
@@ -454,9 +458,10 @@ public:
         paths.insert(paths.end(), {from, to});
         return WinFileSystem::CopyReplacing(from, to);
     }
-    ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override {
+    ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to,
+                            const std::function<bool()>& stop) override {
         paths.insert(paths.end(), {from, to});
-        return WinFileSystem::CopyIntoPlace(from, to);
+        return WinFileSystem::CopyIntoPlace(from, to, stop);
     }
     ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes, FileStamp* stamp) override {
         paths.push_back(path);
@@ -485,8 +490,9 @@ TEST_F(CopyToOneFolderTest, DevicePathsAreNeverOpened) {
     std::string expected;
     for (const std::wstring& device : devices) {
         content += Ansi(device) + "\r\n";
-        expectedLog.push_back(L"Couldn't Copy " + GetFileName(device));
-        expected += Ansi(GetFileName(device)) + "\r\n";
+        // The name after the last separator, "/" or "\\".
+        expectedLog.push_back(L"Couldn't Copy " + std::wstring(EntryFileName(device)));
+        expected += Ansi(std::wstring(EntryFileName(device))) + "\r\n";
     }
     // Long forms of ordinary paths are files, not devices.
     content += "\\\\?\\" + Ansi(root) + "a.mp3\r\n";
@@ -499,6 +505,7 @@ TEST_F(CopyToOneFolderTest, DevicePathsAreNeverOpened) {
     for (const std::wstring& path : recording.paths) {
         for (const std::wstring& device : devices) {
             EXPECT_NE(path, device) << testing::NarrowForMessages(path);
+            EXPECT_NE(path, NormalizePath(device)) << testing::NarrowForMessages(path);
         }
     }
     EXPECT_EQ(host.log, expectedLog);

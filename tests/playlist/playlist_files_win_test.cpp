@@ -56,11 +56,11 @@ protected:
     void ExpectOnlyFiles(std::set<std::wstring> names) { EXPECT_EQ(folder.Names(), names); }
 };
 
-// Fails a write after half of the new content is in the temporary file: by default the
-// rewrite's (the backup is written first).
+// Fails a write after half of the new content is in the temporary file (the rewrite's: the
+// backup takes no write, it is the old file under a second name).
 class FailingMidWrite : public shell::WinFileSystem {
 public:
-    explicit FailingMidWrite(int writesBeforeFailure = 1) : writesLeft_(writesBeforeFailure) {}
+    explicit FailingMidWrite(int writesBeforeFailure = 0) : writesLeft_(writesBeforeFailure) {}
 
 protected:
     ErrorCode WriteTemporary(void* file, std::string_view bytes) override {
@@ -73,13 +73,12 @@ private:
     int writesLeft_;
 };
 
-// Fails the backup copy.
+// Fails putting the backup in place.
 class FailingBackup : public shell::WinFileSystem {
-public:
-    ErrorCode PrepareReplacement(const std::wstring& path, std::string_view bytes,
-                                 PendingReplacement& pending) override {
-        if (path.ends_with(L"_backup")) return ERROR_ACCESS_DENIED;
-        return WinFileSystem::PrepareReplacement(path, bytes, pending);
+protected:
+    ErrorCode RenameOver(const std::wstring& from, const std::wstring& to) override {
+        if (to.ends_with(L"_backup")) return ERROR_ACCESS_DENIED;
+        return WinFileSystem::RenameOver(from, to);
     }
 };
 
@@ -119,17 +118,19 @@ TEST_F(PlaylistFiles, RemoveTagInfoLineEndsBackupAndSecondRun) {
     EXPECT_EQ(host.busyChanges, (std::vector<bool>{true, false}));
     ExpectOnlyFiles({L"list.m3u", L"list.m3u_backup"});
 
-    // The second run backs up what the first one left, and changes nothing else.
+    // The second run has nothing to change: it writes nothing, and the backup still holds the
+    // playlist as it was before the first.
     ASSERT_EQ(Run(RemoveTagInfo), RunOutcome::Done);
     EXPECT_EQ(ReadBytes(playlist), "#EXTM3U\r\na.mp3\r\nb.mp3\r\n");
-    EXPECT_EQ(ReadBytes(playlist + L"_backup"), "#EXTM3U\r\na.mp3\r\nb.mp3\r\n");
+    EXPECT_EQ(ReadBytes(playlist + L"_backup"), original);
 }
 
 TEST_F(PlaylistFiles, RemoveTagInfoEmptyAndLfOnlyFiles) {
+    // Nothing to change: no backup either.
     WriteBytes(playlist, "");
     ASSERT_EQ(Run(RemoveTagInfo), RunOutcome::Done);
     EXPECT_EQ(ReadBytes(playlist), "");
-    EXPECT_EQ(ReadBytes(playlist + L"_backup"), "");
+    ExpectOnlyFiles({L"list.m3u"});
 
     // LF alone ends lines: the file is handled line by line, not dropped whole.
     WriteBytes(playlist, "#EXTINF:10,Song\nsong.mp3\n#EXTINF:20,Other\nother.mp3\n");
@@ -162,7 +163,8 @@ TEST_F(PlaylistFiles, ReadOnlyPlaylistIsLeftAsItWas) {
     EXPECT_NE(host.failures[0].code, 0u);
     EXPECT_EQ(ReadBytes(playlist), original);
     ExpectBusyHidden();
-    ExpectOnlyFiles({L"list.m3u", L"list.m3u_backup"});
+    // A run that writes nothing makes no backup.
+    ExpectOnlyFiles({L"list.m3u"});
 }
 
 TEST_F(PlaylistFiles, PlaylistHeldOpenByAnotherHandle) {
@@ -199,12 +201,12 @@ TEST_F(PlaylistFiles, WriteFailureMidwayAndBackupFailure) {
     EXPECT_EQ(host.failures[0].file, playlist);
     EXPECT_EQ(ReadBytes(playlist), original);
     ExpectBusyHidden();
-    // The backup waited beside the playlist until the rewrite was written too: it went with it.
+    // Nothing was put in place: no backup, no temporary file.
     ExpectOnlyFiles({L"list.m3u"});
 
     host = RecordingHost();
     FailingBackup failingBackup;
-    EXPECT_EQ(Run(StripDuplicates, &failingBackup), RunOutcome::Failed);
+    EXPECT_EQ(Run(RemoveTagInfo, &failingBackup), RunOutcome::Failed);
     ASSERT_EQ(host.failures.size(), 1u);
     EXPECT_EQ(host.failures[0].file, playlist + L"_backup");
     EXPECT_EQ(ReadBytes(playlist), original);
@@ -267,10 +269,11 @@ TEST_F(PlaylistFiles, StripMissingSongsInAFolderTheCodePageCannotHold) {
     ASSERT_EQ(Run(StripMissingSongs), RunOutcome::Done);
     EXPECT_EQ(ReadBytes(playlist), "#EXTM3U\r\na.mp3\r\n");
     EXPECT_EQ(host.log, std::vector<std::wstring>{L"Missing: gone.mp3"});
-    // The second run finds the song again: nothing is lost from playlist or backup.
+    // The second run finds the song again and has nothing to change: nothing is lost from the
+    // playlist, and the backup still holds it as it was before the first run.
     ASSERT_EQ(Run(StripMissingSongs), RunOutcome::Done);
     EXPECT_EQ(ReadBytes(playlist), "#EXTM3U\r\na.mp3\r\n");
-    EXPECT_EQ(ReadBytes(playlist + L"_backup"), "#EXTM3U\r\na.mp3\r\n");
+    EXPECT_EQ(ReadBytes(playlist + L"_backup"), "#EXTM3U\r\na.mp3\r\ngone.mp3\r\n");
     EXPECT_TRUE(host.log.empty());
 
     // A UTF-8 playlist there can hold the folder: the entry gets it in front, in UTF-8.
@@ -318,6 +321,9 @@ TEST_F(PlaylistFiles, StripMissingSongsLineTable) {
     WriteBytes(folder / L"Lists\\#tag-named-file", "x");
     const std::string absolute = AsciiBytes(music) + "a.mp3";
     const std::string rootRelative = AsciiBytes(AfterDrive(music)) + "a.mp3";
+    // Written with forward slashes, as some tools write them: Windows reads them as backslashes.
+    std::string forward = absolute;
+    for (char& c : forward) c = c == '\\' ? '/' : c;
     const std::string lists = AsciiBytes(folder / L"Lists\\");
     WriteBytes(playlist, "\r\n"
                          "#EXTINF:245,Artist - Title\r\n"
@@ -328,24 +334,26 @@ TEST_F(PlaylistFiles, StripMissingSongsLineTable) {
                              "a.mp3\r\n"                        // relative, exists
                              "#EXTINF:1,Gone\r\n"               // its song is dropped; it stays
                              "Sub\\a.mp3\r\n"                   // relative, missing
-                             "D:/Music/a.mp3\r\n"               // relative (no \), missing
+                             + forward + "\r\n"                 // exists: kept as written
+                             + forward + "/../gone/b.mp3\r\n"   // missing
                              "\\\\box\\share\\a.mp3\r\n"        // share: unreachable under Wine
                              "\\\\box\\share\\b.mp3\r\n"
                              "http://radio.example/live?x=1\r\n"
-                             "  " + absolute + "\r\n");         // a blank makes it relative
+                             "  " + absolute + "\r\n");         // a ":" inside a name: no file, kept
     ASSERT_EQ(Run(StripMissingSongs), RunOutcome::Done);
     const std::string kept = absolute + "\r\n";
     EXPECT_EQ(ReadBytes(playlist), "#EXTINF:245,Artist - Title\r\n"
                                    "#EXTM3U\r\n"
                                    "#tag-named-file\r\n" +
                                        kept + kept + lists + "a.mp3\r\n"
-                                       "#EXTINF:1,Gone\r\n"
+                                       "#EXTINF:1,Gone\r\n" +
+                                       forward + "\r\n"
                                        "\\\\box\\share\\a.mp3\r\n"
                                        "\\\\box\\share\\b.mp3\r\n"
-                                       "http://radio.example/live?x=1\r\n");
-    EXPECT_EQ(host.log, (std::vector<std::wstring>{L"Missing: a.mp3", L"Missing: D:/Music/a.mp3",
-                                                   L"Unreachable: \\\\box\\share\\",
-                                                   L"Missing: a.mp3"}));
+                                       "http://radio.example/live?x=1\r\n"
+                                       "  " + absolute + "\r\n");
+    EXPECT_EQ(host.log, (std::vector<std::wstring>{L"Missing: a.mp3", L"Missing: b.mp3",
+                                                   L"Unreachable: \\\\box\\share\\"}));
 }
 
 TEST_F(PlaylistFiles, StripMissingSongsOnADriveThatDoesNotExist) {
@@ -419,9 +427,12 @@ TEST_F(PlaylistFiles, CorpusByteForByte) {
         const std::string bom(parsed->Bom());
         playlist = folder / name;
         WriteBytes(playlist, original);
+        DeleteFileW((playlist + L"_backup").c_str());
         ASSERT_EQ(Run(RemoveTagInfo), RunOutcome::Done);
-        EXPECT_EQ(ReadBytes(playlist), withoutTags.empty() ? "" : bom + withoutTags);
-        EXPECT_EQ(ReadBytes(playlist + L"_backup"), original);
+        const std::string rewritten = withoutTags.empty() ? "" : bom + withoutTags;
+        EXPECT_EQ(ReadBytes(playlist), rewritten);
+        // A playlist that needed no change got no backup.
+        EXPECT_EQ(ReadBytes(playlist + L"_backup"), rewritten == original ? "<cannot open>" : original);
         WriteBytes(playlist, original);
         ASSERT_EQ(Run(StripDuplicates), RunOutcome::Done);
         EXPECT_EQ(ReadBytes(playlist), withoutDuplicates.empty() ? "" : bom + withoutDuplicates);

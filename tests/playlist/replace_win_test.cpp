@@ -1,5 +1,5 @@
-// Putting new content in place on real files under Windows (or Wine): every way ReplaceFileW
-// can fail, links, long names, a playlist changed by another program during a run, the
+// Putting new content in place on real files under Windows (or Wine): a rename that fails at
+// each step, links, long names, a playlist changed by another program during a run, the
 // backup, and a disk that fills up.
 #include <windows.h>
 
@@ -23,98 +23,103 @@ namespace {
 
 using namespace testing;
 
-// ReplaceFileW answers with a scripted failure, after leaving the files as the system leaves
-// them for that failure.
-class ScriptedReplace : public shell::WinFileSystem {
+// Every rename that puts content in place answers with a scripted result: fails, or does it.
+class ScriptedRename : public shell::WinFileSystem {
 public:
-    std::function<ErrorCode(const std::wstring& replaced, const std::wstring& replacement)> replace;
+    std::function<ErrorCode(const std::wstring& from, const std::wstring& to)> rename;
 
 protected:
-    ErrorCode ReplaceFileCall(const std::wstring& replaced, const std::wstring& replacement) override {
-        return replace(replaced, replacement);
+    ErrorCode RenameOver(const std::wstring& from, const std::wstring& to) override {
+        return rename ? rename(from, to) : WinFileSystem::RenameOver(from, to);
     }
 };
 
-// The one file in folder other than those named.
-std::wstring OtherFile(const TempFolder& folder, const std::set<std::wstring>& known) {
-    std::wstring other;
-    for (const std::wstring& name : folder.Names()) {
-        if (!known.count(name)) other = name;
-    }
-    return other;
-}
-
-TEST(ReplaceWholeFile, EveryReplaceFailureEndsWithTheOldOrTheNewBytes) {
+TEST(ReplaceWholeFile, AFailedRenameLeavesTheOldBytesAndNoTemporaryFile) {
     TempFolder folder;
     const std::wstring playlist = folder / L"list.m3u";
-    ScriptedReplace files;
+    ScriptedRename files;
+    for (const ErrorCode code : {ErrorCode{ERROR_ACCESS_DENIED}, ErrorCode{ERROR_SHARING_VIOLATION},
+                                 ErrorCode{ERROR_NOT_SUPPORTED}, ErrorCode{ERROR_DISK_FULL}}) {
+        SCOPED_TRACE(code);
+        WriteBytes(playlist, "old");
+        files.rename = [&](const std::wstring& from, const std::wstring&) {
+            EXPECT_EQ(ReadBytes(from), "new");
+            return code;
+        };
+        EXPECT_EQ(files.ReplaceWholeFile(playlist, "new"), code);
+        EXPECT_EQ(ReadBytes(playlist), "old");
+        EXPECT_EQ(folder.Names(), (std::set<std::wstring>{L"list.m3u"}));
+    }
+}
+
+// A run that writes nothing changes nothing, its backup included: whichever rename fails, the
+// playlist and its previous backup stay byte for byte, and no name of the run's own stays.
+TEST(ReplaceWholeFile, AFailedFinalReplaceKeepsThePreviousBackup) {
+    TempFolder folder;
+    const std::wstring playlist = folder / L"list.m3u";
+    const std::wstring backup = playlist + L"_backup";
+    const std::string original = "#EXTINF:1,A\r\na.mp3\r\n";
+    ScriptedRename files;
     struct Case {
-        const char* name;
-        ErrorCode code;
-        std::function<void(const std::wstring&)> leave;  // what the system leaves behind
-        ErrorCode result;
-        std::string bytes;
-        std::set<std::wstring> names;
+        const char* what;
+        bool previousBackup;
+        int failingRename;  // 1: the old content over the backup, 2: the new content over the playlist
+        std::wstring failedFile;
     };
     const Case cases[] = {
-        // Nothing was changed: the temporary file goes.
-        {"1175 replaced not removed", ERROR_UNABLE_TO_REMOVE_REPLACED, [](const std::wstring&) {},
-         ERROR_UNABLE_TO_REMOVE_REPLACED, "old", {L"list.m3u"}},
-        {"access denied", ERROR_ACCESS_DENIED, [](const std::wstring&) {}, ERROR_ACCESS_DENIED, "old",
-         {L"list.m3u"}},
-        {"sharing violation", ERROR_SHARING_VIOLATION, [](const std::wstring&) {}, ERROR_SHARING_VIOLATION,
-         "old", {L"list.m3u"}},
-        // The old playlist is gone, the new content under the temporary name: moved in.
-        {"1176 replacement not moved", ERROR_UNABLE_TO_MOVE_REPLACEMENT,
-         [](const std::wstring& replaced) { DeleteFileW(replaced.c_str()); }, 0, "new", {L"list.m3u"}},
-        // The old playlist was moved to another name: the new one is moved in, the other stays.
-        {"1177 replaced moved aside", ERROR_UNABLE_TO_MOVE_REPLACEMENT_2,
-         [](const std::wstring& replaced) { MoveFileW(replaced.c_str(), (replaced + L".aside").c_str()); }, 0,
-         "new", {L"list.m3u", L"list.m3u.aside"}},
-        // A volume that cannot replace: a replacing move does it.
-        {"not supported", ERROR_NOT_SUPPORTED, [](const std::wstring&) {}, 0, "new", {L"list.m3u"}},
+        {"the backup's rename fails", true, 1, backup},
+        {"the playlist's rename fails after the backup's", true, 2, playlist},
+        {"the playlist's rename fails, no backup before", false, 2, playlist},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        WriteBytes(playlist, "old");
-        files.replace = [&](const std::wstring& replaced, const std::wstring& replacement) {
-            EXPECT_EQ(ReadBytes(replacement), "new");
-            c.leave(replaced);
-            return c.code;
+        SCOPED_TRACE(c.what);
+        WriteBytes(playlist, original);
+        DeleteFileW(backup.c_str());
+        if (c.previousBackup) WriteBytes(backup, "the previous backup\r\n");
+        int renames = 0;
+        files.rename = [&](const std::wstring& from, const std::wstring& to) -> ErrorCode {
+            if (++renames == c.failingRename) return ERROR_SHARING_VIOLATION;
+            return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : GetLastError();
         };
-        EXPECT_EQ(files.ReplaceWholeFile(playlist, "new"), c.result);
-        EXPECT_EQ(ReadBytes(playlist), c.bytes);
-        EXPECT_EQ(folder.Names(), c.names);
-        DeleteFileW((playlist + L".aside").c_str());
+        RecordingHost host;
+        EXPECT_EQ(RemoveTagInfo({host, files, L"C:\\"}, playlist), RunOutcome::Failed);
+        ASSERT_EQ(host.failures.size(), 1u);
+        EXPECT_EQ(host.failures[0].file, c.failedFile);
+        EXPECT_EQ(ReadBytes(playlist), original);
+        EXPECT_EQ(ReadBytes(backup), c.previousBackup ? "the previous backup\r\n" : "<cannot open>");
+        EXPECT_EQ(folder.Names(), c.previousBackup ? (std::set<std::wstring>{L"list.m3u", L"list.m3u_backup"})
+                                                   : (std::set<std::wstring>{L"list.m3u"}));
     }
 
-    // 1176, and the temporary file cannot be moved either: it is the only copy of the new
-    // content and stays; nothing is deleted while the playlist does not exist.
-    WriteBytes(playlist, "old");
-    HANDLE holder = INVALID_HANDLE_VALUE;
-    files.replace = [&](const std::wstring& replaced, const std::wstring& replacement) {
-        DeleteFileW(replaced.c_str());
-        holder = CreateFileW(replacement.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        return ErrorCode{ERROR_UNABLE_TO_MOVE_REPLACEMENT};
-    };
-    EXPECT_EQ(files.ReplaceWholeFile(playlist, "new"), static_cast<ErrorCode>(ERROR_UNABLE_TO_MOVE_REPLACEMENT));
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    CloseHandle(holder);
-    EXPECT_FALSE(Exists(playlist));
-    const std::wstring kept = OtherFile(folder, {});
-    EXPECT_EQ(ReadBytes(folder / kept), "new");
+    // A read-only playlist: refused before anything is written.
+    files.rename = nullptr;
+    WriteBytes(backup, "the previous backup\r\n");
+    SetFileAttributesW(playlist.c_str(), FILE_ATTRIBUTE_READONLY);
+    RecordingHost host;
+    EXPECT_EQ(RemoveTagInfo({host, files, L"C:\\"}, playlist), RunOutcome::Failed);
+    SetFileAttributesW(playlist.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadBytes(playlist), original);
+    EXPECT_EQ(ReadBytes(backup), "the previous backup\r\n");
+    EXPECT_EQ(folder.Names(), (std::set<std::wstring>{L"list.m3u", L"list.m3u_backup"}));
+
+    // Once the renames work, the playlist is rewritten, its old content is the backup, and its
+    // attributes stay.
+    SetFileAttributesW(playlist.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(RemoveTagInfo({host, files, L"C:\\"}, playlist), RunOutcome::Done);
+    EXPECT_EQ(ReadBytes(playlist), "a.mp3\r\n");
+    EXPECT_EQ(ReadBytes(backup), original);
+    EXPECT_TRUE(GetFileAttributesW(playlist.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(folder.Names(), (std::set<std::wstring>{L"list.m3u", L"list.m3u_backup"}));
 }
 
 TEST(ReplaceWholeFile, TemporaryNameIsShortAndLongNamesAndPathsWork) {
     TempFolder folder;
     // The temporary file's name, seen while it exists.
-    ScriptedReplace files;
+    ScriptedRename files;
     std::wstring temporaryName;
-    files.replace = [&](const std::wstring& replaced, const std::wstring& replacement) {
-        temporaryName = replacement.substr(replacement.find_last_of(L'\\') + 1);
-        return ReplaceFileW(replaced.c_str(), replacement.c_str(), nullptr, 0, nullptr, nullptr)
-                   ? ErrorCode{0}
-                   : ErrorCode{GetLastError()};
+    files.rename = [&](const std::wstring& from, const std::wstring& to) {
+        temporaryName = from.substr(from.find_last_of(L'\\') + 1);
+        return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? ErrorCode{0} : ErrorCode{GetLastError()};
     };
     // A name of 255 characters in a folder deep enough for a full path over 600 characters.
     std::wstring deep = folder.Path();
@@ -206,13 +211,15 @@ TEST(ReplaceWholeFile, PlaylistChangedOrDeletedByAnotherProgramIsNotOverwritten)
         RecordingHost host;
         const RunContext run{host, files, L"C:\\"};
         WriteBytes(playlist, original);
+        WriteBytes(playlist + L"_backup", "the previous backup\r\n");
         files.meanwhile = [&] {
             Sleep(20);  // a later last-write time even on coarse clocks
             c.change();
         };
         EXPECT_EQ(StripDuplicates(run, playlist), RunOutcome::Failed);
         EXPECT_EQ(ReadBytes(playlist), c.after);
-        EXPECT_EQ(ReadBytes(playlist + L"_backup"), original);
+        // Nothing was written: the previous backup changes only together with the playlist.
+        EXPECT_EQ(ReadBytes(playlist + L"_backup"), "the previous backup\r\n");
         ASSERT_EQ(host.failures.size(), 1u);
         EXPECT_EQ(host.failures[0].doing, kChangedMeanwhileDoing);
         EXPECT_EQ(host.failures[0].file, playlist);
@@ -232,7 +239,7 @@ protected:
     }
 };
 
-TEST(ReplaceWholeFile, FailedBackupKeepsThePreviousBackup) {
+TEST(ReplaceWholeFile, FailedWriteKeepsThePreviousBackup) {
     TempFolder folder;
     const std::wstring playlist = folder / L"list.m3u";
     WriteBytes(playlist, "#EXTINF:1,A\r\na.mp3\r\n");
@@ -241,7 +248,7 @@ TEST(ReplaceWholeFile, FailedBackupKeepsThePreviousBackup) {
     RecordingHost host;
     EXPECT_EQ(RemoveTagInfo({host, files, L"C:\\"}, playlist), RunOutcome::Failed);
     ASSERT_EQ(host.failures.size(), 1u);
-    EXPECT_EQ(host.failures[0].file, playlist + L"_backup");
+    EXPECT_EQ(host.failures[0].file, playlist);
     EXPECT_EQ(ReadBytes(playlist + L"_backup"), "the previous backup\r\n");
     EXPECT_EQ(ReadBytes(playlist), "#EXTINF:1,A\r\na.mp3\r\n");
     EXPECT_EQ(folder.Names(), (std::set<std::wstring>{L"list.m3u", L"list.m3u_backup"}));
@@ -307,11 +314,10 @@ TEST(FullDisk, RewriteBackupNewFileAndWatchCopyLeaveEverythingAsItWas) {
     };
     WriteBytes(playlist, original);
     WriteBytes(backup, previousBackup);
-    // No room for the backup: it fails.
-    failsLeavingAll(100 * 1024, backup);
-    // Room for the backup but not for the rewrite: every write comes before any replace, so
-    // the playlist and its previous backup both stay.
-    failsLeavingAll(original.size() + 40 * 1024, playlist);
+    // No room for the rewrite (the backup takes none: it is the old file under a second
+    // name): every write comes before any replace, so the playlist and its previous backup
+    // both stay.
+    failsLeavingAll(100 * 1024, playlist);
 
     // A new file (Copy to One Folder's new playlist): nothing is left of it.
     disk.LeaveFree(8 * 1024);

@@ -63,7 +63,8 @@ public:
         files[to] = file->second;
         return 0;
     }
-    ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override {
+    ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to,
+                            const std::function<bool()>& = {}) override {
         return CopyReplacing(from, to);
     }
     ErrorCode WriteIntoPlace(const std::wstring& path, std::string_view bytes) override {
@@ -116,12 +117,27 @@ public:
         }
         return any ? 0 : 3;  // ERROR_PATH_NOT_FOUND: no file lies in that folder
     }
-    ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath) override {
+    ErrorCode CommitWithBackup(PendingReplacement& pending, const std::wstring& backupPath, const FileStamp& expected,
+                               ReplaceStep& failedAt) override {
+        failedAt = ReplaceStep::Replace;
+        if (StampOf(pending.target, nullptr) != expected) return kFileChangedMeanwhile;
+        files[backupPath] = files[pending.target];
+        files[pending.target] = std::exchange(pending.content, std::string());
+        return 0;
+    }
+    ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath, const FileStamp& pathStamp,
+                             const FileStamp& backupStamp) override {
         const auto file = files.find(path);
         const auto backup = files.find(backupPath);
         if (file == files.end() || backup == files.end()) return 2;
+        if (StampOf(path, nullptr) != pathStamp || StampOf(backupPath, nullptr) != backupStamp) {
+            return kFileChangedMeanwhile;
+        }
         std::swap(file->second, backup->second);
         return 0;
+    }
+    PathKind KindOf(const std::wstring& path) override {
+        return files.count(path) ? PathKind::File : PathKind::Missing;
     }
     std::optional<std::uint64_t> FileIndexOf(const std::wstring& path) override {
         const std::optional<FileIdentity> identity = IdentityOf(path, nullptr);

@@ -1,9 +1,9 @@
-#include "shell/cli_arguments.h"
+#include "cli/cli_arguments.h"
 
 #include <array>
 #include <utility>
 
-namespace tallowmere::shell {
+namespace tallowmere::cli {
 namespace {
 
 constexpr std::array<std::pair<const wchar_t*, CliOperation>, 8> kSubcommands{{
@@ -169,4 +169,4 @@ std::wstring CliUsage() {
            L"that gave none), 2 usage error, 130 interrupted by Ctrl+C.\n";
 }
 
-}  // namespace tallowmere::shell
+}  // namespace tallowmere::cli

@@ -1,11 +1,14 @@
-#include "shell/cli_playlists.h"
+#include "cli/cli_playlists.h"
 
 #include <algorithm>
+#include <cwctype>
+#include <set>
+#include <string_view>
 #include <utility>
 
 #include "playlist/text_codec.h"
 
-namespace tallowmere::shell {
+namespace tallowmere::cli {
 namespace {
 
 std::wstring Lowered(std::wstring text) {
@@ -90,16 +93,66 @@ FolderNames ListSorted(FolderSource& source, const std::wstring& folder, playlis
     return names;
 }
 
-void AddFolderPlaylists(FolderSource& source, const std::wstring& folder, bool recursive,
-                        std::vector<std::wstring>& playlists) {
-    playlist::ErrorCode error = 0;
-    const FolderNames names = ListSorted(source, folder, error);
-    const std::wstring prefix = WithSeparator(folder);
-    for (const std::wstring& name : names.files) {
-        if (IsPlaylistName(name)) playlists.push_back(prefix + name);
+// The expansion of one call: what it has found so far, each file once.
+class Expansion {
+public:
+    Expansion(FolderSource& source, bool recursive, const std::function<bool()>& stop)
+        : source_(source), recursive_(recursive), stop_(stop) {}
+
+    bool Stopped() {
+        if (!result_.stopped && stop_ && stop_()) result_.stopped = true;
+        return result_.stopped;
     }
-    if (!recursive) return;
-    for (const std::wstring& name : names.folders) AddFolderPlaylists(source, prefix + name, true, playlists);
+
+    // Adds a playlist unless the same file was added before; true when it was new.
+    bool Add(const std::wstring& path) {
+        if (const std::optional<std::wstring> key = source_.IdentityKey(path)) {
+            if (!seenFiles_.insert(*key).second) return false;
+        }
+        result_.playlists.push_back(path);
+        return true;
+    }
+
+    void AddFolder(const std::wstring& folder) {
+        if (Stopped()) return;
+        // A folder entered before (through a link, or named twice) is not entered again.
+        if (const std::optional<std::wstring> key = source_.IdentityKey(folder)) {
+            if (!seenFolders_.insert(*key).second) return;
+        }
+        playlist::ErrorCode error = 0;
+        const FolderNames names = ListSorted(source_, folder, error);
+        const std::wstring prefix = WithSeparator(folder);
+        for (const std::wstring& name : names.files) {
+            if (IsPlaylistName(name)) Add(prefix + name);
+        }
+        if (!recursive_) return;
+        for (const std::wstring& name : names.folders) AddFolder(prefix + name);
+    }
+
+    void Problem(std::wstring text) { result_.problems.push_back(std::move(text)); }
+    std::size_t Count() const { return result_.playlists.size(); }
+    ExpandedPlaylists Result() { return std::move(result_); }
+
+private:
+    FolderSource& source_;
+    const bool recursive_;
+    const std::function<bool()>& stop_;
+    ExpandedPlaylists result_;
+    std::set<std::wstring> seenFiles_;
+    std::set<std::wstring> seenFolders_;
+};
+
+// Whether the text after prefix is "." and digits, repeated at least times times and at most
+// times + 1 (an archive's hour, day and month, and the number of a second archive that hour).
+bool IsDottedNumbers(std::wstring_view rest, int times) {
+    int groups = 0;
+    while (!rest.empty()) {
+        if (rest.front() != L'.' || rest.size() < 2 || !std::iswdigit(rest[1])) return false;
+        rest.remove_prefix(1);
+        while (!rest.empty() && std::iswdigit(rest.front())) rest.remove_prefix(1);
+        ++groups;
+    }
+    return groups == 0 || (groups >= times && groups <= times + 1);
 }
 
 }  // namespace
@@ -118,39 +171,55 @@ bool IsPlaylistName(const std::wstring& name) {
     return EndsWith(lowered, L".m3u") || EndsWith(lowered, L".m3u8");
 }
 
+bool IsProgramsOwnFile(const std::wstring& name) {
+    const std::wstring lowered = Lowered(name);
+    if (EndsWith(lowered, L"_backup")) return true;
+    if (EndsWith(lowered, L".tmp") && (lowered.starts_with(L"~tm") || lowered.starts_with(L"~copying-"))) {
+        return true;
+    }
+    for (const std::wstring_view bak : {std::wstring_view(L".m3u.bak"), std::wstring_view(L".m3u8.bak")}) {
+        const std::size_t at = lowered.rfind(bak);
+        if (at != std::wstring::npos && IsDottedNumbers(std::wstring_view(lowered).substr(at + bak.size()), 3)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 ExpandedPlaylists ExpandPlaylistArguments(FolderSource& folders, const std::vector<std::wstring>& arguments,
-                                          bool recursive) {
-    ExpandedPlaylists expanded;
+                                          bool recursive, const std::function<bool()>& stop) {
+    Expansion expansion(folders, recursive, stop);
     for (const std::wstring& argument : arguments) {
+        if (expansion.Stopped()) break;
         const std::size_t folderLength = FolderPartLength(argument);
         const std::wstring folderPart = argument.substr(0, folderLength);
         const std::wstring namePattern = argument.substr(folderLength);
+        const std::size_t before = expansion.Count();
         if (HasWildcard(argument)) {
-            const std::size_t before = expanded.playlists.size();
             // Wildcards in the folder part name no folder: nothing matches then.
+            bool matched = false;
             if (!HasWildcard(folderPart)) {
                 playlist::ErrorCode error = 0;
                 for (const std::wstring& name : ListSorted(folders, ListableFolder(folderPart), error).files) {
-                    if (MatchesWildcard(name, namePattern) && !EndsWith(Lowered(name), L"_backup")) {
-                        expanded.playlists.push_back(folderPart + name);
-                    }
+                    if (!MatchesWildcard(name, namePattern) || !IsPlaylistName(name)) continue;
+                    matched = true;
+                    expansion.Add(folderPart + name);
                 }
             }
-            if (expanded.playlists.size() == before) {
-                expanded.problems.push_back(argument + L": no file matches this pattern");
-            }
+            if (!matched) expansion.Problem(argument + L": no .m3u or .m3u8 playlist matches this pattern");
         } else if (folders.IsFolder(argument)) {
-            const std::size_t before = expanded.playlists.size();
-            AddFolderPlaylists(folders, argument, recursive, expanded.playlists);
-            if (expanded.playlists.size() == before) {
-                expanded.problems.push_back(argument + (recursive ? L": no .m3u or .m3u8 playlist in this folder or below"
-                                                                  : L": no .m3u or .m3u8 playlist in this folder"));
+            expansion.AddFolder(argument);
+            if (expansion.Count() == before && !expansion.Stopped()) {
+                expansion.Problem(argument + (recursive ? L": no .m3u or .m3u8 playlist in this folder or below"
+                                                        : L": no .m3u or .m3u8 playlist in this folder"));
             }
+        } else if (IsProgramsOwnFile(argument.substr(folderLength))) {
+            expansion.Problem(argument + L": a backup, temporary or watch-mode file of this program, not a playlist");
         } else {
-            expanded.playlists.push_back(argument);
+            expansion.Add(argument);
         }
     }
-    return expanded;
+    return expansion.Result();
 }
 
-}  // namespace tallowmere::shell
+}  // namespace tallowmere::cli

@@ -1,6 +1,8 @@
-// tallowmere-cli: the four playlist operations from the command line, for batch use.
+// tallowmere-cli: the playlist operations and repairs from the command line, for batch use.
 // It runs the very operations the window runs; only the host differs: the error log goes
-// to standard output, what the window shows in a box goes to standard error.
+// to standard output, what the window shows in a box goes to standard error. Its one batch
+// layer turns the arguments into distinct playlists (cli_playlists.h); each then goes through
+// the run every operation takes (playlist/run.h).
 #include <windows.h>
 
 #include <atomic>
@@ -11,18 +13,17 @@
 #include <vector>
 
 #include "playlist/operations.h"
-#include "playlist/relative_paths.h"
 #include "playlist/relink.h"
-#include "playlist/restore.h"
+#include "playlist/run.h"
 #include "playlist/text_codec.h"
-#include "shell/cli_arguments.h"
-#include "shell/cli_playlists.h"
-#include "shell/dry_run_file_system.h"
+#include "cli/cli_arguments.h"
+#include "cli/cli_playlists.h"
+#include "cli/dry_run_file_system.h"
 #include "shell/failure_text.h"
 #include "shell/platform.h"
 #include "shell/win_file_system.h"
 
-namespace tallowmere::shell {
+namespace tallowmere::cli {
 namespace {
 
 // Standard output or error: WriteConsoleW on a console, UTF-8 bytes when redirected.
@@ -73,11 +74,11 @@ void WriteAbout(const OutputStream& err, const std::wstring& path, const std::ws
 }
 
 // Ctrl+C, Ctrl+Break and closing the console. The system calls the handler on a thread of
-// its own; it only raises a flag that the running operation reads at its pacing points
-// (OperationHost::Cancelled) and between playlists. Closing the console ends the process as
-// soon as the handler returns, so then the handler waits (a little less than the five
-// seconds the system grants) until the main thread is at a safe point: no playlist half
-// replaced, no temporary file in place.
+// its own; it only raises a flag that every long phase reads at least every event interval
+// (OperationHost::Cancelled: walks, expansions, passes, copies) and that is read between
+// playlists. Closing the console ends the process as soon as the handler returns, so then the
+// handler waits (a little less than the five seconds the system grants) until the main thread
+// has left the run in hand: its temporary files gone, no playlist half replaced.
 class ConsoleInterruption {
 public:
     ConsoleInterruption() {
@@ -149,7 +150,7 @@ public:
     void ReportSummary(const std::wstring& summary) override { ShowMessage(summary); }
     void ReportFailure(const playlist::FileFailure& failure) override {
         EraseProgress();
-        WriteAbout(err_, playlist_, FailureLine(failure));
+        WriteAbout(err_, playlist_, shell::FailureLine(failure));
     }
     bool Cancelled() const override { return interruption_.Requested(); }
     void LetEventsRun() override {}
@@ -201,13 +202,13 @@ private:
 };
 
 playlist::RunOutcome RunOne(CliOperation operation, const playlist::RunContext& context,
-                            const std::wstring& path, const playlist::LibraryIndex& library) {
+                            const std::wstring& path, const playlist::LibraryIndex* library) {
     switch (operation) {
     case CliOperation::RemoveTags: return playlist::RemoveTagInfo(context, path);
     case CliOperation::StripMissing: return playlist::StripMissingSongs(context, path);
     case CliOperation::StripDupes: return playlist::StripDuplicates(context, path);
     case CliOperation::CopyToFolder: return playlist::CopyToOneFolder(context, path);
-    case CliOperation::Relink: return playlist::Relink(context, library, path);
+    case CliOperation::Relink: return playlist::Relink(context, *library, path);
     case CliOperation::MakeRelative: return playlist::MakeRelative(context, path);
     case CliOperation::MakeAbsolute: return playlist::MakeAbsolute(context, path);
     case CliOperation::Restore: return playlist::RestoreBackup(context, path);
@@ -217,7 +218,7 @@ playlist::RunOutcome RunOne(CliOperation operation, const playlist::RunContext& 
 
 // The product name and version from this exe's own version record, as "name version".
 std::optional<std::wstring> VersionRecordText() {
-    const std::wstring exePath = ProgramPath();
+    const std::wstring exePath = shell::ProgramPath();
     if (exePath.empty()) return std::nullopt;
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(exePath.c_str(), &ignored);
@@ -255,7 +256,7 @@ std::optional<std::wstring> VersionRecordText() {
 // The playlist arguments' folders, read through the real file system.
 class WinFolderSource final : public FolderSource {
 public:
-    explicit WinFolderSource(WinFileSystem& files) : files_(files) {}
+    explicit WinFolderSource(shell::WinFileSystem& files) : files_(files) {}
     bool IsFolder(const std::wstring& path) override {
         const DWORD attributes = GetFileAttributesW(path.c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -264,9 +265,20 @@ public:
                                    const std::function<void(const playlist::FolderEntry&)>& visit) override {
         return files_.ListFolder(folder, visit);
     }
+    std::optional<std::wstring> IdentityKey(const std::wstring& path) override {
+        const std::optional<playlist::FileIdentity> identity = files_.IdentityOf(path);
+        if (!identity) return std::nullopt;
+        if (identity->Known()) {
+            return L"id:" + std::to_wstring(identity->volume) + L":" + std::to_wstring(identity->indexHigh) + L":" +
+                   std::to_wstring(identity->indexLow);
+        }
+        // No usable file index on this volume: the path the file system finally gives it.
+        const std::optional<std::wstring> final = shell::FinalPathOf(path);
+        return final ? std::optional<std::wstring>(L"path:" + *final) : std::nullopt;
+    }
 
 private:
-    WinFileSystem& files_;
+    shell::WinFileSystem& files_;
 };
 
 constexpr int kInterruptedStatus = 130;  // as shells report a program ended by Ctrl+C
@@ -295,20 +307,44 @@ int Run(const std::vector<std::wstring>& arguments) {
     }
 
     const CliRequest& request = parse.request;
+    // Every library folder is checked before anything is walked or run.
+    std::vector<std::wstring> libraryFolders;
+    for (const std::wstring& folder : request.libraryFolders) {
+        const DWORD attributes = GetFileAttributesW(shell::LongPathForm(shell::FullPath(folder)).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            err.Write(L"tallowmere-cli: --in " + folder + L": no such folder\n\n" + CliUsage());
+            return 2;
+        }
+        libraryFolders.push_back(shell::FullPath(folder));
+    }
+
     ConsoleInterruption interruption;
-    WinFileSystem realFiles;
+    shell::WinFileSystem realFiles;
     DryRunFileSystem dryRunFiles(realFiles);
     playlist::FileSystem& files = request.dryRun ? static_cast<playlist::FileSystem&>(dryRunFiles) : realFiles;
     ConsoleHost host(out, err, request.quiet, interruption);
-    const playlist::RunContext context{host, files, ProgramFolder()};
+    const playlist::RunContext context{host, files, shell::ProgramFolder(), request.dryRun};
 
     WinFolderSource folders(realFiles);
-    const ExpandedPlaylists expanded = ExpandPlaylistArguments(folders, request.playlists, request.recursive);
+    const ExpandedPlaylists expanded = ExpandPlaylistArguments(folders, request.playlists, request.recursive,
+                                                               [&] { return interruption.Requested(); });
+    if (expanded.stopped) {
+        err.Write(L"tallowmere-cli: interrupted; nothing was changed\n");
+        return kInterruptedStatus;
+    }
     // The library is walked once for all playlists (relink only).
-    std::vector<std::wstring> libraryFolders;
-    for (const std::wstring& folder : request.libraryFolders) libraryFolders.push_back(FullPath(folder));
-    const playlist::LibraryIndex library = playlist::LibraryIndex::Build(context, libraryFolders);
-    host.EndPlaylist();
+    std::optional<playlist::LibraryIndex> library;
+    if (request.operation == CliOperation::Relink) {
+        library = playlist::FailingWhenOutOfMemory(host, libraryFolders.front(), [&] {
+            return playlist::LibraryIndex::Build(context, libraryFolders);
+        });
+        host.EndPlaylist();
+        if (interruption.Requested()) {
+            err.Write(L"tallowmere-cli: interrupted; nothing was changed\n");
+            return kInterruptedStatus;
+        }
+        if (!library) return 1;
+    }
     int status = 0;
     for (const std::wstring& problem : expanded.problems) {
         err.Write(problem + L"\n");
@@ -322,7 +358,8 @@ int Run(const std::vector<std::wstring>& arguments) {
         // One Folder, for one, can make its folder beside the playlist.
         host.BeginPlaylist(path, labelOutput);
         interruption.EnterRun();
-        const playlist::RunOutcome outcome = RunOne(request.operation, context, FullPath(path), library);
+        const playlist::RunOutcome outcome =
+            RunOne(request.operation, context, shell::FullPath(path), library ? &*library : nullptr);
         interruption.LeaveRun();
         host.EndPlaylist();
         if (outcome == playlist::RunOutcome::Cancelled) {
@@ -339,11 +376,11 @@ int Run(const std::vector<std::wstring>& arguments) {
 }
 
 }  // namespace
-}  // namespace tallowmere::shell
+}  // namespace tallowmere::cli
 
 int wmain(int argc, wchar_t** argv) {
     // No "insert a disk" dialogs from a batch tool.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     std::vector<std::wstring> arguments(argv + 1, argv + argc);
-    return tallowmere::shell::Run(arguments);
+    return tallowmere::cli::Run(arguments);
 }

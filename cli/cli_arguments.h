@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace tallowmere::shell {
+namespace tallowmere::cli {
 
 enum class CliOperation {
     RemoveTags, StripMissing, StripDupes, CopyToFolder,
@@ -32,4 +32,4 @@ CliParse ParseCliArguments(const std::vector<std::wstring>& arguments);
 // The text of --help.
 std::wstring CliUsage();
 
-}  // namespace tallowmere::shell
+}  // namespace tallowmere::cli

@@ -1,9 +1,11 @@
 #pragma once
 // A file system that answers like the real one but writes nothing: reads and length
-// queries go through, every write reports success without touching the disk.
+// queries go through, every write reports success without touching the disk. The run itself
+// knows it is a dry run (RunContext::dryRun) and does not even try to put a playlist in
+// place; what this stands in for is Copy to One Folder's copies and new playlist.
 #include "playlist/file_system.h"
 
-namespace tallowmere::shell {
+namespace tallowmere::cli {
 
 class DryRunFileSystem final : public playlist::FileSystem {
 public:
@@ -18,7 +20,8 @@ public:
         playlist::ErrorCode error = 0;
         return real_.FileLength(from, &error) ? 0 : (error ? error : kFileNotFound);
     }
-    playlist::ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to) override {
+    playlist::ErrorCode CopyIntoPlace(const std::wstring& from, const std::wstring& to,
+                                      const std::function<bool()>& = {}) override {
         return CopyReplacing(from, to);
     }
     playlist::ErrorCode MakeFolder(const std::wstring&) override { return 0; }
@@ -40,12 +43,15 @@ public:
         return 0;
     }
     void DiscardReplacement(playlist::PendingReplacement&) override {}
-    // A swap would succeed when both files can be read.
-    playlist::ErrorCode SwapWithBackup(const std::wstring& path, const std::wstring& backupPath) override {
-        playlist::ErrorCode error = 0;
-        if (!real_.FileLength(path, &error) || !real_.FileLength(backupPath, &error)) return error ? error : kFileNotFound;
+    playlist::ErrorCode CommitWithBackup(playlist::PendingReplacement&, const std::wstring&, const playlist::FileStamp&,
+                                         playlist::ReplaceStep&) override {
         return 0;
     }
+    playlist::ErrorCode SwapWithBackup(const std::wstring&, const std::wstring&, const playlist::FileStamp&,
+                                       const playlist::FileStamp&) override {
+        return 0;
+    }
+    playlist::PathKind KindOf(const std::wstring& path) override { return real_.KindOf(path); }
     bool VolumeReachable(const std::wstring& root) override { return real_.VolumeReachable(root); }
     playlist::ErrorCode ListFolder(const std::wstring& folder,
                                    const std::function<void(const playlist::FolderEntry&)>& visit) override {
@@ -70,4 +76,4 @@ private:
     playlist::FileSystem& real_;
 };
 
-}  // namespace tallowmere::shell
+}  // namespace tallowmere::cli
