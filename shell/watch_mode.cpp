@@ -66,9 +66,36 @@ std::optional<std::uint64_t> Win32WatcherHost::FileLength(const std::wstring& pa
     return shell::FileLength(path);
 }
 
+std::optional<watcher::FileStamp> Win32WatcherHost::StampOf(const std::wstring& path) {
+    const std::optional<FileInformation> info = FileInformationOf(path);
+    if (!info || info->folder) return std::nullopt;
+    std::optional<watcher::FileIndex> index;
+    if (info->indexHigh != 0 || info->indexLow != 0)
+        index = watcher::FileIndex{info->indexHigh, info->indexLow};
+    return watcher::FileStamp{info->volume, index, info->length, info->lastWrite};
+}
+
 bool Win32WatcherHost::CopyReplacing(const std::wstring& from, const std::wstring& to) {
     // The player may read the main playlist at any moment: it is never seen half written.
     return CopyReplacingAtomically(from, to) == ERROR_SUCCESS;
+}
+
+watcher::GuardedCopyResult Win32WatcherHost::CopyReplacingIfStill(const std::wstring& from,
+                                                                  const std::wstring& to,
+                                                                  const watcher::FileStamp& expected) {
+    // A stamp without an index stands for index 0, which the file reports again while it
+    // is the same: the replace then compares volume, length and last write time alone.
+    const watcher::FileIndex index = expected.index.value_or(watcher::FileIndex{});
+    const playlist::FileStamp target{
+        {expected.volume, index.high, index.low}, expected.length, expected.lastWrite};
+    switch (CopyReplacingAtomically(from, to, &target)) {
+    case ERROR_SUCCESS:
+        return watcher::GuardedCopyResult::Done;
+    case playlist::kFileChangedMeanwhile:
+        return watcher::GuardedCopyResult::TargetChanged;
+    default:
+        return watcher::GuardedCopyResult::Failed;
+    }
 }
 
 watcher::RenameResult Win32WatcherHost::RenameNoReplace(const std::wstring& from,

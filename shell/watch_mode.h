@@ -17,8 +17,14 @@ class Win32WatcherHost : public watcher::WatcherHost {
 public:
     // GetFileAttributesExW: works even while the player holds the file open unshared.
     std::optional<std::uint64_t> FileLength(const std::wstring& path) override;
+    // Opened for its attributes only, every sharing mode: a file held open still answers.
+    std::optional<watcher::FileStamp> StampOf(const std::wstring& path) override;
     // A temporary copy beside to, flushed, then put in place atomically.
     bool CopyReplacing(const std::wstring& from, const std::wstring& to) override;
+    // As CopyReplacing; the stamp is compared once the copy is written, just before it
+    // takes to's place.
+    watcher::GuardedCopyResult CopyReplacingIfStill(const std::wstring& from, const std::wstring& to,
+                                                    const watcher::FileStamp& expected) override;
     watcher::RenameResult RenameNoReplace(const std::wstring& from, const std::wstring& to) override;
     watcher::LocalTime Now() override;
     watcher::BoxAnswer ShowBox(const std::wstring& prompt, watcher::BoxButtons buttons,

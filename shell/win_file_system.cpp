@@ -487,11 +487,12 @@ ErrorCode WinFileSystem::WriteTemporary(void* file, std::string_view bytes) {
     return WriteAllBytes(static_cast<HANDLE>(file), bytes);
 }
 
-ErrorCode CopyReplacingAtomically(const std::wstring& from, const std::wstring& to) {
+ErrorCode CopyReplacingAtomically(const std::wstring& from, const std::wstring& to,
+                                  const playlist::FileStamp* expectedTarget) {
     std::string bytes;
     if (const ErrorCode error = shell::ReadWholeFile(from, bytes)) return error;
     WinFileSystem files;
-    return files.ReplaceWholeFile(to, bytes);
+    return files.ReplaceWholeFile(to, bytes, expectedTarget);
 }
 
 bool WinFileSystem::VolumeReachable(const std::wstring& root) {

@@ -68,7 +68,10 @@ private:
 };
 
 // Copies from over to as ReplaceWholeFile writes: a temporary copy beside to, flushed, then
-// put in place atomically; on failure to is what it was and no temporary file is left.
-playlist::ErrorCode CopyReplacingAtomically(const std::wstring& from, const std::wstring& to);
+// put in place atomically; on failure to is what it was and no temporary file is left. With
+// expectedTarget, to must still carry that stamp just before it is replaced, or nothing is
+// written and the answer is playlist::kFileChangedMeanwhile.
+playlist::ErrorCode CopyReplacingAtomically(const std::wstring& from, const std::wstring& to,
+                                            const playlist::FileStamp* expectedTarget = nullptr);
 
 }  // namespace tallowmere::shell

@@ -18,8 +18,11 @@
 // - The boxes are modal and the timer keeps running while one is open (its modal loop
 //   dispatches WM_TIMER). A tick due then is skipped, so there is never a second question
 //   about the same change; a skipped tick neither counts as a failure nor completes.
-// - A Yes restores only the playlist the question was about: its length is read again
-//   first, and a playlist the player rewrote meanwhile is left for the next tick.
+// - A Yes restores only the playlist the question was about. Its stamp (identity, length,
+//   last write time) is taken before the question and compared after the Yes, and the copy
+//   of the backup is put in place only if the playlist still carries it at the last moment:
+//   a playlist the player saved meanwhile, even to the same length, is left for the next
+//   tick, and that tick completes.
 #include "watcher/main_playlist_watcher.h"
 
 #include <utility>
@@ -95,20 +98,38 @@ bool MainPlaylistWatcher::CompareAndAct() {
     return Archive() && host_.CopyReplacing(files_.mainPlaylist, files_.mainBackup);
 }
 
-bool MainPlaylistWatcher::Shrunk(std::uint64_t askedLength) {
+bool MainPlaylistWatcher::Shrunk(std::uint64_t shrunkLength) {
+    const std::optional<FileStamp> asked = host_.StampOf(files_.mainPlaylist);
+    if (!asked) return false;
     if (Ask(kQuestionPrompt, BoxButtons::YesNo, BoxIcon::Question, kQuestionTitle) ==
         BoxAnswer::Yes) {
-        // The player may have saved the playlist while the question was open: a newer
-        // playlist than the one asked about is not overwritten. The next tick decides again.
-        const auto now = host_.FileLength(files_.mainPlaylist);
-        if (!now) return false;
-        if (*now != askedLength) return true;
-        if (!host_.CopyReplacing(files_.mainBackup, files_.mainPlaylist)) return false;
-        Ask(kRestoredPrompt, BoxButtons::Ok, BoxIcon::None, {});
-        return true;
+        // A stamp of another length than the one found shorter: the player was writing
+        // between the two reads, and the question was not about that playlist.
+        if (asked->length != shrunkLength) return true;
+        return Restore(*asked);
     }
     if (!Archive() || !host_.CopyReplacing(files_.mainPlaylist, files_.mainBackup)) return false;
     Ask(kBackupUpdatedPrompt, BoxButtons::Ok, BoxIcon::None, {});
+    return true;
+}
+
+bool MainPlaylistWatcher::Restore(const FileStamp& asked) {
+    // The player may have saved the playlist while the question was open, and a save of
+    // the same length changes its last write time or its identity: a newer playlist than
+    // the one asked about is not overwritten. The next tick decides again.
+    const std::optional<FileStamp> now = host_.StampOf(files_.mainPlaylist);
+    if (!now) return false;
+    if (*now != asked) return true;
+    // Checked again as the copy is put in place: the player may save in between.
+    switch (host_.CopyReplacingIfStill(files_.mainBackup, files_.mainPlaylist, asked)) {
+    case GuardedCopyResult::Done:
+        break;
+    case GuardedCopyResult::TargetChanged:
+        return true;
+    case GuardedCopyResult::Failed:
+        return false;
+    }
+    Ask(kRestoredPrompt, BoxButtons::Ok, BoxIcon::None, {});
     return true;
 }
 

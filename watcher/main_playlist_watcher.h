@@ -24,12 +24,44 @@ enum class RenameResult {
     Failed,     // any other reason (old name missing, access denied...)
 };
 
+// A file's place on its volume. Some network and virtual-machine file systems report index
+// 0 for every file: that identifies nothing, and such a stamp carries no index at all.
+struct FileIndex {
+    std::uint64_t high = 0;  // the upper half of a 128-bit file id (ReFS); 0 on NTFS
+    std::uint64_t low = 0;
+    friend bool operator==(const FileIndex&, const FileIndex&) = default;
+};
+
+// What tells whether a file is still the one seen earlier. Without an index, only the
+// volume, length and last write time are compared: another file of the same length and
+// time cannot be told apart there.
+struct FileStamp {
+    std::uint64_t volume = 0;  // the volume's serial number
+    std::optional<FileIndex> index;
+    std::uint64_t length = 0;
+    std::uint64_t lastWrite = 0;  // FILETIME ticks
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+enum class GuardedCopyResult {
+    Done,
+    TargetChanged,  // the target no longer carries the expected stamp; nothing was changed
+    Failed,
+};
+
 class WatcherHost {
 public:
     virtual ~WatcherHost() = default;
     // Length in bytes of a file; nothing when it or its folder cannot be read.
     virtual std::optional<std::uint64_t> FileLength(const std::wstring& path) = 0;
+    // The stamp of a file; nothing when it or its folder cannot be read, or it is a folder.
+    // Works while another program holds the file open.
+    virtual std::optional<FileStamp> StampOf(const std::wstring& path) = 0;
     virtual bool CopyReplacing(const std::wstring& from, const std::wstring& to) = 0;
+    // Copies from over to only if to still carries expected, checked at the last moment
+    // before it is replaced.
+    virtual GuardedCopyResult CopyReplacingIfStill(const std::wstring& from, const std::wstring& to,
+                                                   const FileStamp& expected) = 0;
     // Never replaces an existing file.
     virtual RenameResult RenameNoReplace(const std::wstring& from, const std::wstring& to) = 0;
     virtual LocalTime Now() = 0;
@@ -63,7 +95,8 @@ public:
 private:
     // Steps 1-4 of a tick; false at the first failure (the rest is abandoned).
     bool CompareAndAct();
-    bool Shrunk(std::uint64_t askedLength);
+    bool Shrunk(std::uint64_t shrunkLength);
+    bool Restore(const FileStamp& asked);
     bool Archive();
     BoxAnswer Ask(const std::wstring& prompt, BoxButtons buttons, BoxIcon icon,
                   const std::wstring& title);

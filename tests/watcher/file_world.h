@@ -32,6 +32,11 @@ public:
     virtual void Write(const std::wstring& name, const std::string& bytes) = 0;
     virtual std::optional<std::string> Read(const std::wstring& name) const = 0;
     virtual void Remove(const std::wstring& name) = 0;
+    // The player saving the file again: bytes written into the same file, which is left with
+    // a later last write time than it had.
+    virtual void SaveLater(const std::wstring& name, const std::string& bytes) = 0;
+    // Another file, holding bytes and carrying the last write time the file had, takes its name.
+    virtual void ReplaceKeepingTime(const std::wstring& name, const std::string& bytes) = 0;
     // The names in the folder, sorted.
     virtual std::vector<std::wstring> Names() const = 0;
     virtual std::unique_ptr<FileHold> Hold(const std::wstring& name) = 0;

@@ -29,6 +29,24 @@ private:
     HANDLE handle_;
 };
 
+ULONGLONG LastWriteOf(const fs::path& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        throw std::runtime_error("cannot read a test file's time");
+    }
+    return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+           data.ftLastWriteTime.dwLowDateTime;
+}
+
+void SetLastWrite(const fs::path& path, ULONGLONG ticks) {
+    const HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    const bool set = file != INVALID_HANDLE_VALUE && SetFileTime(file, nullptr, nullptr, &time);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    if (!set) throw std::runtime_error("cannot set a test file's time");
+}
+
 class TempFolderWorld : public FileWorld {
 public:
     TempFolderWorld() {
@@ -58,6 +76,21 @@ public:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
     void Remove(const std::wstring& name) override { fs::remove(folder_ / name); }
+    void SaveLater(const std::wstring& name, const std::string& bytes) override {
+        // Two writes within one tick of the system clock carry the same time: a save a
+        // second later is set, as a player's save would come.
+        const ULONGLONG before = LastWriteOf(folder_ / name);
+        Write(name, bytes);
+        SetLastWrite(folder_ / name, before + 10'000'000);
+    }
+    void ReplaceKeepingTime(const std::wstring& name, const std::string& bytes) override {
+        const fs::path other = folder_ / L"other file";
+        Write(other.filename().wstring(), bytes);
+        SetLastWrite(other, LastWriteOf(folder_ / name));
+        if (!MoveFileExW(other.c_str(), (folder_ / name).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            throw std::runtime_error("cannot replace a test file");
+        }
+    }
     std::vector<std::wstring> Names() const override {
         std::vector<std::wstring> names;
         for (const auto& entry : fs::directory_iterator(folder_))

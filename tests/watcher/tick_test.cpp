@@ -46,8 +46,14 @@ public:
     std::optional<std::uint64_t> FileLength(const std::wstring& path) override {
         return files_.FileLength(path);
     }
+    std::optional<FileStamp> StampOf(const std::wstring& path) override { return files_.StampOf(path); }
     bool CopyReplacing(const std::wstring& from, const std::wstring& to) override {
         return files_.CopyReplacing(from, to);
+    }
+    GuardedCopyResult CopyReplacingIfStill(const std::wstring& from, const std::wstring& to,
+                                           const FileStamp& expected) override {
+        if (beforeGuardedCopy) beforeGuardedCopy();
+        return files_.CopyReplacingIfStill(from, to, expected);
     }
     RenameResult RenameNoReplace(const std::wstring& from, const std::wstring& to) override {
         return files_.RenameNoReplace(from, to);
@@ -71,6 +77,7 @@ public:
     std::deque<BoxAnswer> answers;
     std::vector<Box> boxes;
     std::function<void()> whileBoxOpen;
+    std::function<void()> beforeGuardedCopy;
     int ends = 0;
 
 private:
@@ -148,6 +155,49 @@ TEST_F(WatcherTick, PlaylistSavedAgainWhileTheQuestionIsOpenIsNotOverwritten) {
     Tick();
     EXPECT_EQ(host.boxes, (std::vector<Box>{kQuestion, kQuestion, kRestored}));
     EXPECT_EQ(world->Read(kPlaylistName), earlier);
+}
+
+TEST_F(WatcherTick, PlaylistSavedAtTheSameLengthAfterTheQuestionIsNotOverwritten) {
+    const std::string earlier = "#EXTM3U\r\nC:\\Music\\a.mp3\r\nC:\\Music\\b.mp3\r\n";
+    const std::string shrunk = "#EXTM3U\r\nC:\\Music\\a.mp3\r\n";
+    const std::string playersSave = "#EXTM3U\r\nC:\\Music\\c.mp3\r\n";  // the same length
+    struct Case {
+        const char* what;
+        void (FileWorld::*playerSaves)(const std::wstring&, const std::string&);  // null: nobody
+        bool justBeforeTheCopy;                                                   // else while asked
+    };
+    const Case cases[] = {
+        {"nothing changes: restored", nullptr, false},
+        {"saved while the question is open", &FileWorld::SaveLater, false},
+        {"another file of the same length and time while the question is open",
+         &FileWorld::ReplaceKeepingTime, false},
+        {"saved after the Yes, as the backup is copied", &FileWorld::SaveLater, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Files(shrunk, earlier);
+        host.boxes.clear();
+        std::function<void()> save;
+        if (c.playerSaves) {
+            save = [&] {  // once, not again while "Restored successfully" is open
+                if (host.boxes.size() == 1) (world.get()->*c.playerSaves)(kPlaylistName, playersSave);
+            };
+        }
+        (c.justBeforeTheCopy ? host.beforeGuardedCopy : host.whileBoxOpen) = save;
+        host.answers = {BoxAnswer::Yes, BoxAnswer::Ok};
+        Tick();
+        if (!c.playerSaves) {
+            EXPECT_EQ(host.boxes, (std::vector<Box>{kQuestion, kRestored}));
+            EXPECT_EQ(world->Read(kPlaylistName), earlier);
+        } else {
+            EXPECT_EQ(host.boxes, std::vector<Box>{kQuestion});  // no "Restored successfully"
+            EXPECT_EQ(world->Read(kPlaylistName), playersSave);
+        }
+        EXPECT_EQ(world->Read(kBackupName), earlier);
+        EXPECT_EQ(world->Names(), JustTheTwo());
+        EXPECT_EQ(watcher.WFFails(), 0);
+        host.whileBoxOpen = host.beforeGuardedCopy = nullptr;
+    }
 }
 
 TEST_F(WatcherTick, ShrunkPlaylistAnsweredNoBecomesTheBackupAndTheOldOneIsArchived) {
