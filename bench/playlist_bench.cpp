@@ -149,8 +149,8 @@ public:
         in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return in ? 0 : 30;
     }
-    ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes,
-                               const FileStamp* = nullptr) override {
+    // The baseline's write: a temporary file renamed into place.
+    ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes) {
         const std::string temporary = Narrow(path) + ".tmp";
         if (ErrorCode error = WriteFile(temporary, bytes)) return error;
         return std::rename(temporary.c_str(), Narrow(path).c_str()) == 0 ? 0 : 5;
@@ -164,10 +164,6 @@ public:
             return error;
         }
         return 0;
-    }
-    ErrorCode CommitReplacement(PendingReplacement& pending, const FileStamp*) override {
-        const std::wstring temporary = std::exchange(pending.temporary, std::wstring());
-        return std::rename(Narrow(temporary).c_str(), Narrow(pending.target).c_str()) == 0 ? 0 : 5;
     }
     void DiscardReplacement(PendingReplacement& pending) override {
         if (!pending.temporary.empty()) unlink(Narrow(pending.temporary).c_str());

@@ -30,16 +30,9 @@ public:
         return real_.ReadWholeFile(path, bytes, stamp);
     }
     playlist::ErrorCode WriteIntoPlace(const std::wstring&, std::string_view) override { return 0; }
-    playlist::ErrorCode ReplaceWholeFile(const std::wstring&, std::string_view,
-                                         const playlist::FileStamp* = nullptr) override {
-        return 0;
-    }
     playlist::ErrorCode PrepareReplacement(const std::wstring& path, std::string_view,
                                            playlist::PendingReplacement& pending) override {
         pending.target = path;
-        return 0;
-    }
-    playlist::ErrorCode CommitReplacement(playlist::PendingReplacement&, const playlist::FileStamp*) override {
         return 0;
     }
     void DiscardReplacement(playlist::PendingReplacement&) override {}

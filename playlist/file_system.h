@@ -47,7 +47,7 @@ enum class PathKind { Missing, File, Folder, Link };
 // Which step of CommitWithBackup failed.
 enum class ReplaceStep { Backup, Replace };
 
-// ReplaceWholeFile's answer when the file is no longer the one that was read. Bit 29 marks
+// The answer of a write that found its file no longer the one that was read. Bit 29 marks
 // an error code of the program's own, never one of the system's.
 inline constexpr ErrorCode kFileChangedMeanwhile = 0x20000000u | 1u;
 // CopyIntoPlace's answer when it was told to stop.
@@ -115,23 +115,11 @@ public:
                                     FileStamp* stamp = nullptr) = 0;
 
     // Writes bytes to a short-named temporary file beside the file that path finally names
-    // (a link is followed, and stays a link), flushes it, then puts it in place of that
-    // file atomically (creating path when it does not exist). On failure the file is exactly
-    // what it was and no temporary file is left behind; the one exception is a replace that
-    // failed after the old file was already gone, where the temporary file holding the new
-    // bytes is kept rather than lose both. When expected is given, the file must still carry
-    // that stamp just before it is replaced; when it does not (changed, replaced or deleted
-    // meanwhile) nothing is written and the answer is kFileChangedMeanwhile.
-    virtual ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes,
-                                       const FileStamp* expected = nullptr) = 0;
-
-    // ReplaceWholeFile in two steps. Prepare writes the temporary file and flushes it (on
-    // failure nothing is left behind and pending holds nothing); Commit puts it in place with
-    // the same guarantees and the same check of expected; Discard removes it. A pending
-    // replacement that is neither committed nor discarded is the caller's to discard.
+    // (a link is followed, and stays a link) and flushes it, to be put in its place by
+    // CommitWithBackup; on failure nothing is left behind and pending holds nothing. Discard
+    // removes a pending file that is not to be put in place.
     virtual ErrorCode PrepareReplacement(const std::wstring& path, std::string_view bytes,
                                          PendingReplacement& pending) = 0;
-    virtual ErrorCode CommitReplacement(PendingReplacement& pending, const FileStamp* expected = nullptr) = 0;
     virtual void DiscardReplacement(PendingReplacement& pending) = 0;
 
     // Whether a volume root ("E:\", "\\server\share\") can be reached at all.

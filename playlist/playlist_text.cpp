@@ -6,7 +6,7 @@
 // output, so bytes the code page cannot represent, or that are not valid UTF-8, survive; only
 // the line end becomes CR LF. A line written anew (an entry resolved to a full path) is the
 // encoded prefix followed by the entry's own bytes, so even then the entry is not round-tripped.
-// The output is built in one string and handed to FileSystem::ReplaceWholeFile, which writes
+// The output is built in one string and handed to FileSystem::PrepareReplacement, which writes
 // a temporary file and swaps it in: the playlist is either the old bytes or the new ones.
 // A UTF-8 byte-order mark is not part of the first line; it is written again in front of the
 // first kept line.

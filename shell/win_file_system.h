@@ -23,12 +23,17 @@ public:
     // fail with ERROR_SHARING_VIOLATION.
     playlist::ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes,
                                       playlist::FileStamp* stamp = nullptr) override;
+    // Puts bytes in place of the file that path finally names (or makes it): written and
+    // flushed beside it, then renamed over it, provided it still carries expected (when given;
+    // else playlist::kFileChangedMeanwhile and nothing written). On failure the file is
+    // exactly what it was and no temporary file is left.
     playlist::ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes,
-                                         const playlist::FileStamp* expected = nullptr) override;
+                                         const playlist::FileStamp* expected = nullptr);
     playlist::ErrorCode PrepareReplacement(const std::wstring& path, std::string_view bytes,
                                            playlist::PendingReplacement& pending) override;
+    // Puts a prepared replacement in place (ReplaceWholeFile's second half).
     playlist::ErrorCode CommitReplacement(playlist::PendingReplacement& pending,
-                                          const playlist::FileStamp* expected = nullptr) override;
+                                          const playlist::FileStamp* expected = nullptr);
     void DiscardReplacement(playlist::PendingReplacement& pending) override;
     playlist::ErrorCode CommitWithBackup(playlist::PendingReplacement& pending, const std::wstring& backupPath,
                                          const playlist::FileStamp& expected, playlist::ReplaceStep& failedAt) override;

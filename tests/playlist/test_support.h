@@ -82,20 +82,11 @@ public:
         if (stamp) *stamp = *StampOf(path, nullptr);
         return 0;
     }
-    ErrorCode ReplaceWholeFile(const std::wstring& path, std::string_view bytes,
-                               const FileStamp* expected = nullptr) override {
-        if (expected && StampOf(path, nullptr) != *expected) return kFileChangedMeanwhile;
-        files[path] = std::string(bytes);
-        return 0;
-    }
     ErrorCode PrepareReplacement(const std::wstring& path, std::string_view bytes,
                                  PendingReplacement& pending) override {
         pending.target = path;
         pending.content = std::string(bytes);
         return 0;
-    }
-    ErrorCode CommitReplacement(PendingReplacement& pending, const FileStamp* expected) override {
-        return ReplaceWholeFile(pending.target, std::exchange(pending.content, std::string()), expected);
     }
     void DiscardReplacement(PendingReplacement& pending) override { pending.content.clear(); }
     bool VolumeReachable(const std::wstring& root) override {
