@@ -22,7 +22,6 @@
 // listed. Device namespace paths (\\.\pipe\x, \\?\GLOBALROOT\...) are never opened. The selected
 // playlist itself is only read.
 #include <algorithm>
-#include <bit>
 #include <functional>
 #include <optional>
 #include <string>
@@ -160,16 +159,20 @@ Text Numbered(const Text& name, unsigned k) {
     return name.substr(0, cut) + number + name.substr(cut);
 }
 
-// Whether a name has the form Numbered gives ("x (2).mp3"): only such a name can be one that
-// the run makes up for another song.
-bool LooksNumbered(std::wstring_view name) {
+// The name a numbered one ("x (2).mp3") was made from ("x.mp3"), or nullopt when the name has
+// not the form Numbered gives.
+std::optional<std::wstring> NumberedBase(std::wstring_view name) {
     const std::size_t dot = name.rfind(L'.');
-    const std::wstring_view stem = dot == std::wstring_view::npos || dot == 0 ? name : name.substr(0, dot);
-    if (!stem.ends_with(L')')) return false;
+    const std::size_t cut = dot == std::wstring_view::npos || dot == 0 ? name.size() : dot;
+    const std::wstring_view stem = name.substr(0, cut);
+    if (!stem.ends_with(L')')) return std::nullopt;
     const std::size_t open = stem.rfind(L" (");
-    if (open == std::wstring_view::npos || open + 3 > stem.size() - 1) return false;
+    if (open == std::wstring_view::npos || open + 3 > stem.size() - 1) return std::nullopt;
     const std::wstring_view digits = stem.substr(open + 2, stem.size() - 1 - (open + 2));
-    return !digits.empty() && std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+    if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
+        return std::nullopt;
+    }
+    return std::wstring(stem.substr(0, open)) + std::wstring(name.substr(cut));
 }
 
 struct IdentityHash {
@@ -274,38 +277,6 @@ std::string_view NameTail(std::string_view line) {
 // look for one (a one-line playlist of megabytes would cost several times its size).
 bool TooLongForAFile(std::string_view line) { return NameTail(line).size() > 3 * kLongestFileName; }
 
-// About how many of the playlist's entries have each file name: a hash of the name's key in
-// two sets of bits (met once, met again). Only a name that another entry may have too needs a
-// record of who took it, so a playlist of many entries whose files are not found costs two
-// bits a slot, eight slots an entry, whatever its shape.
-class NameCounts {
-public:
-    explicit NameCounts(std::size_t entries)
-        : once_(std::bit_ceil(std::max<std::size_t>(entries, 8)) / 8, 0), twice_(once_.size(), 0) {}
-    void Add(std::uint64_t hash) {
-        const auto [word, bit] = Slot(hash);
-        if (once_[word] & bit) {
-            twice_[word] |= bit;
-        } else {
-            once_[word] |= bit;
-        }
-    }
-    bool MaybeShared(std::uint64_t hash) const {
-        const auto [word, bit] = Slot(hash);
-        return (twice_[word] & bit) != 0;
-    }
-
-private:
-    std::pair<std::size_t, std::uint64_t> Slot(std::uint64_t hash) const {
-        const std::uint64_t slot = (hash * 0x9E3779B97F4A7C15ull) >> 20;
-        return {static_cast<std::size_t>(slot / 64) & (once_.size() - 1), std::uint64_t{1} << (slot % 64)};
-    }
-    std::vector<std::uint64_t> once_;
-    std::vector<std::uint64_t> twice_;
-};
-
-std::uint64_t NameHash(const std::wstring& nameKey) { return std::hash<std::wstring>{}(nameKey); }
-
 class CopyRun {
 public:
     CopyRun(FileSystem& files, OperationHost& host, const PlaylistText& playlist, const std::wstring& playlistPath,
@@ -317,8 +288,7 @@ public:
           resolver_(PlaylistFolder(playlistPath), DriveOfPath(playlistPath)),
           copyFolder_(std::move(copyFolder)),
           sourceFiles_(files),
-          copyFolderFiles_(files),
-          names_(CountLines(playlist.Body())) {
+          copyFolderFiles_(files) {
         // Every song that is there, known before the first copy: a later song that already
         // lies in the copy folder keeps its name, and no song is copied over another.
         LineReader reader(playlist.Body());
@@ -327,11 +297,9 @@ public:
             if (ClassifyLine(line) != LineKind::Entry || TooLongForAFile(line)) continue;
             EntryLook look = LookUp(line, /*findSong=*/false);
             if (!look.copyable) continue;
-            const std::wstring nameKey = FileNameKey(look.name);
-            names_.Add(NameHash(nameKey));
-            if (LooksNumbered(look.name)) literalNumbered_.insert(nameKey);
             const std::optional<FileIdentity> identity = IdentityOfSource(look);
             if (!identity) continue;  // not found
+            const std::wstring nameKey = FileNameKey(look.name);
             const bool known = identity->Known();
             const bool isNew = known ? songByIdentity_.try_emplace(*identity, songs_.size()).second
                                      : songByPath_.try_emplace(look.source, songs_.size()).second;
@@ -341,6 +309,7 @@ public:
             } else {
                 unknownNames_.insert(nameKey);  // no identity: its name is what is known of it
             }
+            songNames_.insert(nameKey);
             Song song;
             song.nameBytes = FileNameBytes(line, look.name, playlist);
             song.source = std::move(look.source);
@@ -419,36 +388,34 @@ public:
     }
 
     // An entry with no song: its file was not found when the run began (or it is no file to
-    // copy). It is named in its turn like a song, so that a song met later never shares its
-    // name, and tried under that name, in case the file came meanwhile; the new playlist lists
-    // the name whether the copy succeeds or not. Writes its name's bytes to nameBytes and the
-    // name it is reported by to name (a repeat's are the first spelling's); true when it was
+    // copy). It is named in its turn, so that a song met later never takes its name and it
+    // never takes a song's copy, and tried under that name in case the file came meanwhile;
+    // the new playlist lists the name whether the copy succeeds or not. Entries that are not
+    // found are not numbered among themselves: all those with one name share what the first
+    // was given, which is their own name unless a song or the copy folder holds it. So only
+    // names that songs have (a bounded number: songs are files) ever need a record. Writes
+    // the name's bytes to nameBytes and the name it is reported by to name; true when it was
     // copied.
     bool CopyNotFound(const EntryLook& look, std::string_view line, std::string& nameBytes, std::wstring& name) {
         nameBytes = FileNameBytes(line, look.name, playlist_);
         name = look.name;
         if (!look.copyable) return false;
         const std::wstring nameKey = FileNameKey(look.name);
-        const bool shared = names_.MaybeShared(NameHash(nameKey));
-        MissingEntry* record = nullptr;
-        if (shared) {
-            // Its repeats, however spelt, are listed as it was first.
-            const auto [found, isNew] = missingByPath_.try_emplace(FileNameKey(look.source));
-            record = &found->second;
-            if (!isNew) {
-                nameBytes = record->nameBytes;
-                name = record->name;
-                return record->copied;
-            }
+        unsigned k = 1;
+        if (const auto given = notFoundNumber_.find(nameKey); given != notFoundNumber_.end()) {
+            k = given->second;
+        } else if (songNames_.contains(nameKey) || taken_.contains(nameKey) ||
+                   Protected(look.name, copyFolderFiles_.Of(copyFolder_, look.name))) {
+            k = FirstFreeName(look.name, nullptr);
+            taken_.insert(FileNameKey(k == 1 ? look.name : Numbered(look.name, k)));
+            notFoundNumber_.emplace(nameKey, k);
+        } else if (const std::optional<std::wstring> base = NumberedBase(nameKey); base && songNames_.contains(*base)) {
+            // "x (2).mp3" where a song is "x.mp3": no song is given that name later.
+            taken_.insert(nameKey);
         }
-        const unsigned k = FirstFreeName(look.name, nullptr);
-        const std::wstring copyName = k == 1 ? look.name : Numbered(look.name, k);
         if (k > 1) nameBytes = Numbered(nameBytes, k);
-        // A name no other entry has needs no record: nobody else can want it.
-        if (shared || k > 1) taken_.insert(FileNameKey(copyName));
-        const bool copied = files_.CopyIntoPlace(look.source, copyFolder_ + copyName, Stop()) == 0;
-        if (record) *record = {copied, nameBytes, name};
-        return copied;
+        const std::wstring copyName = k == 1 ? look.name : Numbered(look.name, k);
+        return files_.CopyIntoPlace(look.source, copyFolder_ + copyName, Stop()) == 0;
     }
 
     // Whether the new playlist may be written at path: not over one of the songs or the
@@ -460,12 +427,6 @@ public:
     }
 
 private:
-    struct MissingEntry {
-        bool copied = false;
-        std::string nameBytes;  // as listed the first time
-        std::wstring name;      // as spelt the first time
-    };
-
     std::function<bool()> Stop() const {
         return [this] { return host_.Cancelled(); };
     }
@@ -490,7 +451,7 @@ private:
         for (unsigned k = 1;; ++k) {
             const std::wstring candidate = k == 1 ? name : Numbered(name, k);
             const std::wstring key = FileNameKey(candidate);
-            if (taken_.contains(key) || (k > 1 && literalNumbered_.contains(key))) continue;
+            if (taken_.contains(key)) continue;
             // What the listing found there; names this run took since are in taken_.
             const std::optional<FileIdentity> there = copyFolderFiles_.Of(copyFolder_, candidate);
             if (self && there && *there == self->identity) {
@@ -513,12 +474,11 @@ private:
     std::vector<Song> songs_;
     std::unordered_map<FileIdentity, std::size_t, IdentityHash> songByIdentity_;
     std::unordered_map<std::wstring, std::size_t> songByPath_;  // songs the file system gives no identity
-    std::unordered_set<std::wstring> taken_;            // FileNameKey of every name given out that others may want
-    std::unordered_set<std::wstring> literalNumbered_;  // entries' own names of the form "x (2).mp3"
-    std::unordered_set<std::wstring> unknownNames_;     // names of songs (and the playlist) without identity
-    IdentitySet protected_;                             // files no copy may replace
-    NameCounts names_;
-    std::unordered_map<std::wstring, MissingEntry> missingByPath_;  // not-found entries whose name others share
+    std::unordered_set<std::wstring> taken_;         // FileNameKey of every name given out that a song may want
+    std::unordered_set<std::wstring> songNames_;     // FileNameKey of every song's own name
+    std::unordered_set<std::wstring> unknownNames_;  // names of songs (and the playlist) without identity
+    std::unordered_map<std::wstring, unsigned> notFoundNumber_;  // name key -> number given to entries not found
+    IdentitySet protected_;                          // files no copy may replace
 };
 
 // The lines the new playlist gets (all but the empty ones) and about the bytes it takes:
@@ -536,9 +496,14 @@ NewPlaylistSize MeasureNewPlaylist(std::string_view body, std::size_t songs) {
         const LineKind kind = ClassifyLine(line);
         if (kind == LineKind::Empty) continue;
         ++size.lines;
-        size.bytes += (kind == LineKind::Tag ? line.size() : NameTail(line).size()) + 2;
+        // An entry with a ':' may name no file and is then listed whole (':' is ASCII in every
+        // playlist encoding); any other is listed by a name no longer than its last part.
+        const bool whole = kind == LineKind::Tag || line.find(':') != std::string_view::npos;
+        size.bytes += (whole ? line.size() : NameTail(line).size()) + 2;
     }
-    size.bytes += songs * 16;
+    // Room for numbers after the names: a song's, and some for entries not found that share a
+    // song's name. A string that outgrows its room doubles at once.
+    size.bytes += songs * 16 + size.bytes / 16;
     return size;
 }
 
