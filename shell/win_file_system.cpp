@@ -341,8 +341,9 @@ ErrorCode WinFileSystem::ReplaceWholeFile(const std::wstring& path, std::string_
 
 ErrorCode WinFileSystem::PrepareReplacement(const std::wstring& givenPath, std::string_view bytes,
                                             playlist::PendingReplacement& pending) {
-    // ReplaceFileW refuses relative names ("Mix.m3u" typed without its folder). A link is
-    // replaced through its target: the content changes, the link stays.
+    // A full path, so that the temporary file goes into the file's own folder ("Mix.m3u" may
+    // be typed without it). A link is replaced through its target: the content changes, the
+    // link stays.
     const std::wstring path = LongPathForm(FullPath(givenPath));
     pending.target = FinalPathOf(path).value_or(path);
     pending.temporary.clear();
