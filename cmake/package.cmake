@@ -1,8 +1,8 @@
 # The release zip, run by the "package" target as a script:
 #   cmake -DSOURCE_DIR=... -DBINARY_DIR=... -DVERSION=1.00 -DGUI_EXE=... -DCLI_EXE=... -P package.cmake
-# Stages Tallowmere-<version>-win64/ with both executables, the README as text with CRLF line
-# ends and the demo playlist, zips it with CMake's own tar, checks the zip's file list and
-# prints its SHA-256.
+# Stages Tallowmere-<version>-win64/ with both executables, docs/zip-readme.txt as README.txt
+# with CR LF line ends (for whoever unpacks it on Windows) and the demo playlist, zips it with
+# CMake's own tar, checks the zip's file list and prints its SHA-256.
 set(name "Tallowmere-${VERSION}-win64")
 set(stage "${BINARY_DIR}/package")
 set(zip "${BINARY_DIR}/${name}.zip")
@@ -11,7 +11,7 @@ file(REMOVE_RECURSE "${stage}")
 file(MAKE_DIRECTORY "${stage}/${name}")
 file(COPY "${GUI_EXE}" "${CLI_EXE}" DESTINATION "${stage}/${name}")
 file(COPY "${SOURCE_DIR}/examples" DESTINATION "${stage}/${name}")
-file(READ "${SOURCE_DIR}/README.md" readme)
+file(READ "${SOURCE_DIR}/docs/zip-readme.txt" readme)
 string(REPLACE "\r\n" "\n" readme "${readme}")
 string(REPLACE "\n" "\r\n" readme "${readme}")
 file(WRITE "${stage}/${name}/README.txt" "${readme}")
