@@ -4,6 +4,9 @@
 // A run is synchronous but lets window events through (so the window repaints). While it
 // is under way every input is disabled, a click that still arrives (a posted BM_CLICK
 // reaches a disabled button) is ignored, and a close request waits until the run is over.
+// Mouse and keyboard input still waiting in the queue when the run ends was made during it
+// (a run that never lets events run leaves all of it there) and is dropped, so that it
+// cannot start a second run once the buttons are enabled again.
 #include "shell/main_window.h"
 
 
@@ -96,6 +99,7 @@ public:
         window_.EnableInputs(false);
     }
     ~RunGuard() {
+        window_.DropInputMadeDuringRun();
         window_.EnableInputs(true);
         window_.running_ = false;
         if (focus_ && IsChild(window_.hwnd_, focus_)) {
@@ -617,6 +621,19 @@ void frmMain::RunOperation(Operation operation) {
     WindowOperationHost host(hwnd_, lstErrorLog_, lblStatus_);
     WinFileSystem files;
     operation(playlist::RunContext{host, files, ProgramFolder()}, playlistPath);
+}
+
+void frmMain::DropInputMadeDuringRun() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+        // Alt+F4 is a close request, which waits for the run rather than being lost.
+        if (message.message == WM_SYSKEYDOWN && message.wParam == VK_F4 && (message.lParam & (1 << 29)))
+            closeHeld_ = true;
+    }
+    // Client-area mouse messages only: a click on the frame (the close box) is kept and acts
+    // now that the run is over, as a close request during it does.
+    while (PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
 }
 
 void frmMain::EnableInputs(bool enabled) {

@@ -91,6 +91,7 @@ private:
     using Operation = playlist::RunOutcome (*)(const playlist::RunContext&, const std::wstring&);
     void RunOperation(Operation operation);
     void EnableInputs(bool enabled);
+    void DropInputMadeDuringRun();
     class RunGuard;
 
     struct FontDeleter {
