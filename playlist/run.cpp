@@ -43,8 +43,8 @@ std::optional<PlaylistText> OpenPlaylist(const RunContext& context,
 }
 
 bool PrepareBackup(const RunContext& context, const std::wstring& playlistPath,
-                   std::string_view playlistBytes, PendingFile& backup) {
-    context.host.ClearLog();
+                   std::string_view playlistBytes, PendingFile& backup, bool clearLog) {
+    if (clearLog) context.host.ClearLog();
     const std::wstring backupPath = playlistPath + L"_backup";
     // "<name>_backup" of a name of 249 characters or more cannot exist; the system's answer
     // for it varies (Wine says "not found"), so say what is wrong.

@@ -150,11 +150,11 @@ private:
 };
 
 // The steps of RewriteLineByLine before and after the lines.
-// Clears the log and writes the playlist's bytes as read for "<path>_backup": flushed beside
-// it, not yet in place. Reports a failure; a backup whose name would be longer than a file
-// name can be fails before anything is written.
+// Clears the log (unless told not to) and writes the playlist's bytes as read for
+// "<path>_backup": flushed beside it, not yet in place. Reports a failure; a backup whose name
+// would be longer than a file name can be fails before anything is written.
 bool PrepareBackup(const RunContext& context, const std::wstring& playlistPath,
-                   std::string_view playlistBytes, PendingFile& backup);
+                   std::string_view playlistBytes, PendingFile& backup, bool clearLog = true);
 // Writes the new bytes beside the playlist, then puts the backup in place, then the new bytes
 // in place of the playlist provided it still carries readStamp (when given). Every write is
 // done before anything is replaced: a run that fails on the way (a full disk) leaves the
