@@ -65,6 +65,14 @@ private:
     void cmdStrip_Click();
     void cmdStripDupes_Click();
 
+    // The file list's context menu and its items.
+    void File_ContextMenu(LPARAM screenPoint);
+    void mnuRelink_Click();
+    void mnuMakeRelative_Click();
+    void mnuMakeAbsolute_Click();
+    void mnuRestoreBackup_Click();
+    void mnuOpenContainingFolder_Click();
+
     // Building and laying out.
     void OnCreate();
     void CreateControls();
