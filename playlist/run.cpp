@@ -64,6 +64,9 @@ RunOutcome WriteRewritten(const RunContext& context, const std::wstring& playlis
                           std::string_view bytes, PendingFile& backup, const FileStamp* readStamp) {
     PendingFile rewrite(context.files);
     ErrorCode code = context.files.PrepareReplacement(playlistPath, bytes, rewrite.Get());
+    // Asked before the backup is put in place too: a playlist another program changed since it
+    // was read (while the window asked before writing, say) keeps its earlier backup.
+    if (code == 0 && readStamp && context.files.StampOf(playlistPath) != *readStamp) code = kFileChangedMeanwhile;
     if (code == 0) {
         if (const ErrorCode backupCode = context.files.CommitReplacement(backup.Get()); backupCode != 0) {
             context.host.ReportFailure({L"Could not make the backup copy", playlistPath + L"_backup", backupCode});

@@ -156,7 +156,7 @@ private:
 bool PrepareBackup(const RunContext& context, const std::wstring& playlistPath,
                    std::string_view playlistBytes, PendingFile& backup, bool clearLog = true);
 // Writes the new bytes beside the playlist, then puts the backup in place, then the new bytes
-// in place of the playlist provided it still carries readStamp (when given). Every write is
+// in place of the playlist, both provided it still carries readStamp (when given). Every write is
 // done before anything is replaced: a run that fails on the way (a full disk) leaves the
 // playlist and its previous backup as they were. Reports a failure.
 RunOutcome WriteRewritten(const RunContext& context, const std::wstring& playlistPath,

@@ -64,7 +64,7 @@ void WindowOperationHost::ReportFailure(const playlist::FileFailure& failure) {
 }
 
 void WindowOperationHost::ReportFilesFound(std::size_t found) {
-    SetCaption(L"Relink Moved Songs: " + std::to_wstring(found) + L" files found");
+    SetCaption(L"Relink Moved Songs: " + std::to_wstring(found) + (found == 1 ? L" file found" : L" files found"));
 }
 
 bool WindowOperationHost::ConfirmChanges(std::size_t changes) {

@@ -36,7 +36,7 @@ public:
     void ShowMessage(const std::wstring& prompt) override;
     void ReportFailure(const playlist::FileFailure& failure) override;
     void LetEventsRun() override;
-    // The caption: "Relink Moved Songs: N files found".
+    // The caption: "Relink Moved Songs: N files found" (a library walk).
     void ReportFilesFound(std::size_t found) override;
     // Asks through the given question; without one, every change is written.
     bool ConfirmChanges(std::size_t changes) override;

@@ -144,6 +144,8 @@ int Inspect(const Args& args) {
     Print(L"window.client", std::to_wstring(client.right) + L"," + std::to_wstring(client.bottom));
     Print(L"window.style", Hex(static_cast<unsigned long long>(GetWindowLongPtrW(window, GWL_STYLE))));
     Print(L"window.dpi", static_cast<long long>(GetDpiForWindow(window)));
+    Print(L"window.menu", GetMenu(window) ? 1 : 0);
+    Print(L"window.children", static_cast<long long>(ChildrenInOrder(window).size()));
     for (HWND control : ChildrenInOrder(window)) {
         const std::wstring key = L"ctl." + std::to_wstring(GetDlgCtrlID(control)) + L".";
         Print(key + L"class", ClassName(control));

@@ -206,13 +206,14 @@ TEST(ReplaceWholeFile, PlaylistChangedOrDeletedByAnotherProgramIsNotOverwritten)
         RecordingHost host;
         const RunContext run{host, files, L"C:\\"};
         WriteBytes(playlist, original);
+        WriteBytes(playlist + L"_backup", "an earlier backup\r\n");
         files.meanwhile = [&] {
             Sleep(20);  // a later last-write time even on coarse clocks
             c.change();
         };
         EXPECT_EQ(StripDuplicates(run, playlist), RunOutcome::Failed);
         EXPECT_EQ(ReadBytes(playlist), c.after);
-        EXPECT_EQ(ReadBytes(playlist + L"_backup"), original);
+        EXPECT_EQ(ReadBytes(playlist + L"_backup"), "an earlier backup\r\n");  // nothing is written
         ASSERT_EQ(host.failures.size(), 1u);
         EXPECT_EQ(host.failures[0].doing, kChangedMeanwhileDoing);
         EXPECT_EQ(host.failures[0].file, playlist);
