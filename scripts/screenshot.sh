@@ -82,6 +82,7 @@ echo "$out"
 # ---- the context menu on D:\Music\Playlists\Party.m3u ---------------------------------------
 drive close-window "$caption" >/dev/null
 wait "$app" 2>/dev/null
+app=""
 # The drive as the running Wine server knows drives (the link above is how files reach it).
 drive define-drive --drive=D: --target="Z:${music//\//\\}" >/dev/null
 # Started in D:\Music\Playlists, so the lists show the drive as the user knows it.
