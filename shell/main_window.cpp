@@ -735,28 +735,31 @@ void frmMain::mnuRelink_Click() {
     // A choice that cannot be remembered is no reason not to relink.
     WriteSettingList(kLibraryFoldersValue, library.folders);
 
-    const std::wstring caption = Control(hwnd_).Text();
     RunGuard guard(*this);
+    // The files found are shown for this run only: the caption is put back on every way out,
+    // after the host has shown its last one.
+    struct CaptionBack {
+        HWND window;
+        std::wstring caption;
+        ~CaptionBack() { SetWindowTextW(window, caption.c_str()); }
+    } captionBack{hwnd_, Control(hwnd_).Text()};
+    WindowOperationHost host(hwnd_, lstErrorLog_, lblStatus_);
+    bool asked = false;
+    host.AskBeforeChanges([&](std::size_t songs) {
+        asked = true;
+        return ShowMessageBox(hwnd_, RelinkQuestion(songs, playlistPath), BoxButtons::YesNo, BoxIcon::Question) ==
+               BoxAnswer::Yes;
+    });
+    const playlist::RunContext context{host, files, ProgramFolder()};
+    playlist::RunOutcome outcome = playlist::RunOutcome::Done;
     {
-        WindowOperationHost host(hwnd_, lstErrorLog_, lblStatus_);
-        bool asked = false;
-        host.AskBeforeChanges([&](std::size_t songs) {
-            asked = true;
-            return ShowMessageBox(hwnd_, RelinkQuestion(songs, playlistPath), BoxButtons::YesNo, BoxIcon::Question) ==
-                   BoxAnswer::Yes;
-        });
-        const playlist::RunContext context{host, files, ProgramFolder()};
-        playlist::RunOutcome outcome = playlist::RunOutcome::Done;
-        {
-            const playlist::BusyIndicator busy(host);
-            host.ClearLog();
-            const playlist::LibraryIndex index = playlist::LibraryIndex::Build(context, library.folders);
-            outcome = playlist::Relink(context, index, playlistPath);
-        }
-        if (outcome == playlist::RunOutcome::Done && !asked)
-            host.ShowMessage(L"No song to relink in " + playlistPath + L".");
+        const playlist::BusyIndicator busy(host);
+        host.ClearLog();
+        const playlist::LibraryIndex index = playlist::LibraryIndex::Build(context, library.folders);
+        outcome = playlist::Relink(context, index, playlistPath);
     }
-    Control(hwnd_).SetText(caption);  // the files found were for this run only
+    // Relink asks only when something is to be written.
+    if (outcome == playlist::RunOutcome::Done && !asked) host.ShowMessage(L"No song to relink in " + playlistPath + L".");
 }
 
 // Puts the backup back after a question; without a playlist or a backup, the restore itself

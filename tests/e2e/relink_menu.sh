@@ -3,8 +3,8 @@
 # a right-click that selects the playlist, the folder picker cancelled (nothing happens), two
 # library folders picked one at a time, the dry run in the error log with the files found in
 # the caption, No (nothing written), the remembered folders offered again, Yes (the bytes the
-# CLI writes for the same input), a playlist changed between the dry run and Yes, and a
-# playlist with nothing to relink.
+# CLI writes for the same input), a playlist changed between the dry run and Yes, a playlist
+# with nothing to relink, the window at rest, and a close during the run that waits for it.
 source "$(dirname "$0")/lib.sh"
 e2e_need_display
 
@@ -44,7 +44,7 @@ e2e_expect "item.0.count=6" "item.0.item.0=&Relink Moved Songs..." "item.0.item.
   "item.0.item.2=Make Paths &Absolute" "item.0.item.3=Restore &Backup" "item.0.item.4=-" \
   "item.0.item.5=Open Containing &Folder"
 
-# ---- a right-click selects the playlist as a left click does, and opens the menu ----------------
+# ---- a right-click selects the playlist as a left click does; the picker cancelled: nothing ---
 e2e_driver window-items "$C" --id=106
 e2e_expect "count=2" "item.0=Here.m3u" "item.1=Party.m3u" "selected=-1"
 open_menu_on() {  # ROW: a right-click on that row of the file list
@@ -56,11 +56,6 @@ e2e_driver window-items "$C" --id=106
 e2e_expect "selected=1"
 e2e_driver window-inspect "$C"
 e2e_expect "ctl.101.text=$(esc "$party_win")"
-e2e_driver user-keys --keys=escape
-e2e_driver menu-wait --gone || e2e_fail "Esc did not close the menu"
-
-# ---- the picker cancelled: nothing happens --------------------------------------------------------
-open_menu_on 1
 e2e_driver user-keys --keys=r
 e2e_driver picker "$PICKER" --cancel || e2e_fail "no folder picker"
 e2e_expect "name=" "label=Folder:" "ok=Select Folder"
@@ -163,5 +158,20 @@ e2e_driver window-wait-state "$C" --id=106 --enabled=1 --timeout=20000 || e2e_fa
 e2e_driver window-inspect "$C" || e2e_fail "the caption is not the window's own again"
 e2e_expect "window.menu=0" "window.children=14" "ctl.112.visible=0"
 for id in 101 102 104 105 106 107 110 111 113; do e2e_expect "ctl.$id.enabled=1"; done
-e2e_still_running
+
+# ---- a close during the run (the question open) waits for the run ------------------------------------
+open_menu_on 1
+e2e_driver user-keys --keys=r
+e2e_driver picker "$PICKER" || e2e_fail "the picker did not take the remembered folder"
+e2e_driver press --title=Tallowmere --button=No  # Music alone was remembered last
+e2e_driver wait-box --title=Tallowmere --timeout=60000 || e2e_fail "no question after the dry run"
+e2e_expect "text=Relink 3 songs in $(esc "$party_win")?"
+e2e_driver close-window "--caption=Relink Moved Songs: 3 files found"
+sleep 1
+e2e_driver windows --caption="Relink Moved Songs: 3 files found" --visible-only
+e2e_expect "count=1"  # held while the run asks
+e2e_driver press --title=Tallowmere --button=No
+e2e_wait_exit 30
+[ "$E2E_EXIT" -eq 0 ] || e2e_fail "exit status $E2E_EXIT"
+cmp -s "$work/Lists/Party.m3u" "$work/changed.m3u" || e2e_fail "the playlist changed although No was pressed"
 e2e_log "PASS"
