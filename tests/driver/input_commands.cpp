@@ -46,24 +46,11 @@ bool SendAll(std::vector<INPUT>& inputs) {
     return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
 }
 
-// Moves the pointer to a point of the screen, as the mouse does.
+// Puts the pointer on a point of the screen. SetCursorPos lands exactly (a move through
+// SendInput goes through the 0-65535 scale and may round to the next pixel).
 bool MovePointer(POINT to) {
-    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    std::vector<INPUT> move(1);
-    move[0].type = INPUT_MOUSE;
-    // Absolute coordinates run from 0 to 65535 across the virtual screen; aim at the middle of the pixel.
-    move[0].mi.dx = static_cast<LONG>(((to.x - left) * 65536LL + 32768) / std::max(width, 1));
-    move[0].mi.dy = static_cast<LONG>(((to.y - top) * 65536LL + 32768) / std::max(height, 1));
-    move[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
-    if (!SendAll(move)) return false;
     POINT at{};
-    for (int waited = 0; waited < 1000; waited += 10) {
-        if (GetCursorPos(&at) && at.x == to.x && at.y == to.y) return true;
-        Sleep(10);
-    }
-    // A rounding of the system's own: put the pointer exactly there.
-    return SetCursorPos(to.x, to.y) != FALSE;
+    return SetCursorPos(to.x, to.y) && GetCursorPos(&at) && at.x == to.x && at.y == to.y;
 }
 
 bool ClickAt(POINT at, bool right) {
