@@ -2,8 +2,9 @@
 # Mouse and keyboard input made while a run is busy is dropped when the run ends, however
 # short the run: a run that never lets the window's events run (one playlist line of
 # 120 MB: read, backed up and rewritten without a pause) leaves the input waiting in the
-# queue, where it must not start a second run once the buttons are enabled again. Input
-# made after the run is kept, and Alt+F4 during a run still closes the window after it.
+# queue, where it must not start a second run (or open the file list's menu) once the inputs
+# are enabled again. Input made after the run is kept, and Alt+F4 during a run still closes
+# the window after it.
 # The input is real (SendInput), as a user's clicks and keys are.
 source "$(dirname "$0")/lib.sh"
 e2e_need_display
