@@ -1,11 +1,13 @@
 // The per-user settings, the folder picker and Explorer.
 #include "shell/desktop.h"
 
+#include <exdisp.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "shell/platform.h"
@@ -169,6 +171,29 @@ std::wstring AddAnotherPrompt(const std::vector<std::wstring>& folders) {
     return prompt + L"\r\n\r\nAdd another folder?";
 }
 
+// Whether the shell's list of windows holds an Explorer window on folder.
+bool ExplorerShows(PCIDLIST_ABSOLUTE folder) {
+    ComRef<IShellWindows> windows;
+    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                reinterpret_cast<void**>(windows.put())))) {
+        return false;
+    }
+    const UINT size = ILGetSize(folder);
+    SAFEARRAY* bytes = SafeArrayCreateVector(VT_UI1, 0, size);
+    if (!bytes) return false;
+    std::memcpy(bytes->pvData, folder, size);
+    VARIANT location, none;
+    VariantInit(&location);
+    VariantInit(&none);
+    location.vt = VT_ARRAY | VT_UI1;
+    location.parray = bytes;
+    long window = 0;
+    ComRef<IDispatch> dispatch;
+    const HRESULT found = windows->FindWindowSW(&location, &none, SWC_EXPLORER, &window, 0, dispatch.put());
+    VariantClear(&location);
+    return found == S_OK;
+}
+
 }  // namespace
 
 std::vector<std::wstring> ReadSettingList(const wchar_t* name) {
@@ -264,6 +289,16 @@ HRESULT ShowInExplorer(const std::wstring& file) {
     HRESULT result = SHParseDisplayName(file.c_str(), nullptr, &item, 0, nullptr);
     if (SUCCEEDED(result)) {
         result = SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+        if (result == S_FALSE) {
+            // Wine gives the Explorer window it starts a second to appear, then leaves it without
+            // the selection (S_FALSE). Asked again once the window is there, it selects.
+            if (PIDLIST_ABSOLUTE folder = ILClone(item)) {
+                ILRemoveLastID(folder);
+                for (int waited = 0; waited < 5000 && !ExplorerShows(folder); waited += 100) Sleep(100);
+                if (ExplorerShows(folder)) result = SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+                ILFree(folder);
+            }
+        }
         CoTaskMemFree(item);
     }
     if (SUCCEEDED(result)) return result;
