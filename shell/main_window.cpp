@@ -696,6 +696,8 @@ void frmMain::File_ContextMenu(LPARAM screenPoint) {
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
     const MenuHandle menu(LoadMenuW(instance, MAKEINTRESOURCEW(IDM_FILE_CONTEXT)));
     if (!menu) return;
+    // The menu takes the keyboard only from the window in front.
+    SetForegroundWindow(hwnd_);
     // The item picked comes back here rather than as a message, so it runs at once.
     const int command = TrackPopupMenuEx(GetSubMenu(menu.get(), 0),
                                          TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, at.x, at.y,

@@ -90,6 +90,9 @@ int UserClick(const Args& args) {
     }
     const POINT centre{(target.left + target.right) / 2, (target.top + target.bottom) / 2};
     if (!WaitWhenVisible(window, args)) return kNotSo;
+    // A click on a window brings it to the front, as the desktop does for a user (the tests'
+    // X server has no window manager to do it).
+    SetForegroundWindow(window);
     const bool right = args.Option(L"right").has_value();
     if (!ClickAt(centre, right)) {
         Print(L"error", L"the system took no input, error " + std::to_wstring(GetLastError()));
@@ -128,9 +131,10 @@ INPUT KeyInput(WORD code, bool up) {
     return input;
 }
 
-// user-keys --keys=K[ K...] [--caption=C --when-visible=ID]: key presses as the keyboard
-// makes them, to whatever window has the keyboard focus. Each K is one key ("r", "escape") or
-// a chord ("shift+f10"): its keys go down in order and come up in reverse.
+// user-keys --keys=K[ K...] [--caption=C [--when-visible=ID]]: key presses as the keyboard
+// makes them, to whatever window has the keyboard focus (the window of --caption brought to
+// the front first, unless it is to be busy). Each K is one key ("r", "escape") or a chord
+// ("shift+f10"): its keys go down in order and come up in reverse.
 int UserKeys(const Args& args) {
     const auto keys = args.Required(L"keys");
     if (!keys) return kBadUsage;
@@ -138,6 +142,11 @@ int UserKeys(const Args& args) {
     if (args.Option(L"when-visible")) {
         window = FindWindowOfCaption(args);
         if (!window || !WaitWhenVisible(window, args)) return kNotSo;
+    } else if (args.Option(L"caption")) {
+        // The keys are for this window: it is brought to the front first, as a user would.
+        window = FindWindowOfCaption(args);
+        if (!window) return kNotSo;
+        SetForegroundWindow(window);
     }
     std::vector<INPUT> inputs;
     std::size_t start = 0;
@@ -173,7 +182,7 @@ int UserKeys(const Args& args) {
 
 const RegisterCommand kUserClick{{L"user-click", L"--caption=C --id=N [--index=I] [--right] [--when-visible=ID]: a real mouse click on a control or a list row",
                                   UserClick}};
-const RegisterCommand kUserKeys{{L"user-keys", L"--keys=K[ K...] (e.g. shift+f10, r, escape) [--caption=C --when-visible=ID]: real key presses to the focus",
+const RegisterCommand kUserKeys{{L"user-keys", L"--keys=K[ K...] (e.g. shift+f10, r, escape) [--caption=C [--when-visible=ID]]: real key presses to the focus",
                                  UserKeys}};
 
 }  // namespace

@@ -42,7 +42,7 @@ run_ends() {
 
 # ---- Make Paths Relative (Shift+F10 on the selected playlist) ------------------------------------
 e2e_driver user-click "$C" --id=106 --index=1 || e2e_fail "could not select Party.m3u"
-e2e_driver user-keys --keys=shift+f10
+e2e_driver user-keys "$C" --keys=shift+f10
 pick v
 run_ends
 e2e_driver no-box --for=500 || e2e_fail "Make Paths Relative showed a box"
@@ -53,7 +53,7 @@ e2e_driver window-items "$C" --id=107
 e2e_expect "count=1" "item.0=Rewritten: $(esc "$work_win\\Music\\a.mp3") -> ..\\\\Music\\\\a.mp3"
 
 # ---- Make Paths Absolute (the context-menu key): the same entries, each as its full path ----------
-e2e_driver user-keys --keys=apps
+e2e_driver user-keys "$C" --keys=apps
 pick a
 run_ends
 [ "$(cat "$work/Lists/Party.m3u")" == "$absolute" ] || e2e_fail "Make Paths Absolute wrote $(hex "$work/Lists/Party.m3u")"
@@ -107,7 +107,7 @@ e2e_driver wait-gone --caption=Lists --exe=explorer.exe --timeout=20000
 # ---- the path test: a path typed by hand that names no file ---------------------------------------------
 e2e_driver user-click "$C" --id=106 --index=1  # the file list has the focus
 e2e_driver window-set-text "$C" --id=101 --text="$lists_win\\Gone.m3u"
-e2e_driver user-keys --keys=shift+f10
+e2e_driver user-keys "$C" --keys=shift+f10
 pick f
 e2e_driver press --title=Tallowmere --button=OK --timeout=20000 || e2e_fail "no box for a missing playlist"
 e2e_expect "text=Unable to locate Winamp playlist. Please reselect it if the file still exists."
