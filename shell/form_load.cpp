@@ -13,7 +13,9 @@ constexpr wchar_t kHelpPrompt[] =
     L"Version " TALLOWMERE_VERSION_TEXT_W L"\r\n"
     L"\r\n"
     L"-watchfile\tguard Winamp's main playlist in the background\r\n"
-    L"-help\tshow this message";
+    L"-help\tshow this message\r\n"
+    L"\r\n"
+    L"Right-click a playlist to relink moved songs, make its paths relative or absolute, or restore its backup.";
 
 }  // namespace
 

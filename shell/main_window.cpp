@@ -1,16 +1,28 @@
 // The main window: its controls built from the layout table, the drive, folder and file
-// lists kept in step, the error log, and the four buttons that run the playlist operations.
+// lists kept in step, the error log, the four buttons that run the playlist operations, and
+// the file list's context menu with the repairs (relink, portable paths, restore).
 //
 // A run is synchronous but lets window events through (so the window repaints). While it
 // is under way every input is disabled, a click that still arrives (a posted BM_CLICK
 // reaches a disabled button) is ignored, and a close request waits until the run is over.
+// Mouse and keyboard input still waiting in the queue when the run ends was made during it
+// (a run that never lets events run leaves all of it there) and is dropped, so that it
+// cannot start a second run once the buttons are enabled again.
 #include "shell/main_window.h"
+
+#include <windowsx.h>
 
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 
+#include "playlist/operations.h"
+#include "playlist/paths.h"
+#include "playlist/relink.h"
+#include "playlist/run.h"
 #include "res/resource.h"
+#include "shell/desktop.h"
 #include "shell/folder_rules.h"
 #include "shell/log_box.h"
 #include "shell/platform.h"
@@ -96,6 +108,7 @@ public:
         window_.EnableInputs(false);
     }
     ~RunGuard() {
+        window_.DropInputMadeDuringRun();
         window_.EnableInputs(true);
         window_.running_ = false;
         if (focus_ && IsChild(window_.hwnd_, focus_)) {
@@ -208,6 +221,12 @@ LRESULT frmMain::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
             SetTextColor(dc, RGB(255, 0, 0));
             SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        }
+        break;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) == file_.Handle()) {
+            File_ContextMenu(lParam);
+            return 0;
         }
         break;
     case WM_DROPFILES:
@@ -617,6 +636,172 @@ void frmMain::RunOperation(Operation operation) {
     WindowOperationHost host(hwnd_, lstErrorLog_, lblStatus_);
     WinFileSystem files;
     operation(playlist::RunContext{host, files, ProgramFolder()}, playlistPath);
+}
+
+void frmMain::DropInputMadeDuringRun() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+        // Alt+F4 is a close request, which waits for the run rather than being lost.
+        if (message.message == WM_SYSKEYDOWN && message.wParam == VK_F4 && (message.lParam & (1 << 29)))
+            closeHeld_ = true;
+    }
+    // Client-area mouse messages only: a click on the frame (the close box) is kept and acts
+    // now that the run is over, as a close request during it does.
+    while (PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
+}
+
+// ---- The file list's context menu ------------------------------------------------------------
+
+namespace {
+
+struct MenuDestroyer {
+    void operator()(HMENU menu) const { DestroyMenu(menu); }
+};
+using MenuHandle = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer>;
+
+std::wstring RelinkQuestion(std::size_t songs, const std::wstring& playlistPath) {
+    // One text for every count, as "Finished with 1 errors" has it.
+    return L"Relink " + std::to_wstring(songs) + L" songs in " + playlistPath + L"?";
+}
+
+}  // namespace
+
+// Opened by a right-click on the file list (screenPoint: where) or from the keyboard
+// (Shift+F10, the context-menu key: screenPoint -1). A right-click on a playlist selects it
+// as a left click does. Not while a run is under way.
+void frmMain::File_ContextMenu(LPARAM screenPoint) {
+    if (running_) return;
+    POINT at{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
+    if (screenPoint == -1) {
+        // Below the selected row, or at the list's corner when none is selected.
+        RECT place{};
+        const int selected = file_.Selected();
+        if (selected < 0 || SendMessageW(file_.Handle(), LB_GETITEMRECT, static_cast<WPARAM>(selected),
+                                         reinterpret_cast<LPARAM>(&place)) == LB_ERR) {
+            GetClientRect(file_.Handle(), &place);
+            place.bottom = place.top;
+        }
+        at = {place.left + MulDiv(8, static_cast<int>(dpi_), 96), place.bottom};
+        ClientToScreen(file_.Handle(), &at);
+    } else {
+        POINT inList = at;
+        ScreenToClient(file_.Handle(), &inList);
+        const LRESULT hit = SendMessageW(file_.Handle(), LB_ITEMFROMPOINT, 0, MAKELPARAM(inList.x, inList.y));
+        if (HIWORD(hit) == 0) {  // on a row
+            SetFocus(file_.Handle());
+            file_.Select(LOWORD(hit));
+            File_Click();
+        }
+    }
+    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
+    const MenuHandle menu(LoadMenuW(instance, MAKEINTRESOURCEW(IDM_FILE_CONTEXT)));
+    if (!menu) return;
+    // The menu takes the keyboard only from the window in front.
+    SetForegroundWindow(hwnd_);
+    // The item picked comes back here rather than as a message, so it runs at once.
+    const int command = TrackPopupMenuEx(GetSubMenu(menu.get(), 0),
+                                         TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, at.x, at.y,
+                                         hwnd_, nullptr);
+    switch (command) {
+    case IDM_RELINK: mnuRelink_Click(); break;
+    case IDM_MAKE_RELATIVE: mnuMakeRelative_Click(); break;
+    case IDM_MAKE_ABSOLUTE: mnuMakeAbsolute_Click(); break;
+    case IDM_RESTORE_BACKUP: mnuRestoreBackup_Click(); break;
+    case IDM_OPEN_CONTAINING_FOLDER: mnuOpenContainingFolder_Click(); break;
+    default: break;  // the menu was closed
+    }
+}
+
+void frmMain::mnuMakeRelative_Click() { RunOperation(&playlist::MakeRelative); }
+void frmMain::mnuMakeAbsolute_Click() { RunOperation(&playlist::MakeAbsolute); }
+
+// Asks for the library folders, shows what relinking would do (the error log, the files found
+// in the caption) and asks before it writes.
+void frmMain::mnuRelink_Click() {
+    if (running_) return;
+    const std::wstring playlistPath = text1_.Text();
+    WinFileSystem files;
+    // The path test before the library is asked for.
+    if (!playlist::FileExists(files, playlistPath)) {
+        ShowMessageBox(hwnd_, playlist::kLocateMessage, BoxButtons::Ok, BoxIcon::None);
+        return;
+    }
+    const FolderChoice library =
+        PickFolders(hwnd_, L"Relink Moved Songs: Music Library", ReadSettingList(kLibraryFoldersValue));
+    if (library.result == FolderChoice::Result::Cancelled) return;
+    if (library.result == FolderChoice::Result::Failed) {
+        ShowMessageBox(hwnd_, L"The folder picker could not be shown.\r\n\r\n" + SystemErrorText(library.error),
+                       BoxButtons::Ok, BoxIcon::Critical);
+        return;
+    }
+    // A choice that cannot be remembered is no reason not to relink.
+    WriteSettingList(kLibraryFoldersValue, library.folders);
+
+    RunGuard guard(*this);
+    // The files found are shown for this run only: the caption is put back on every way out,
+    // after the host has shown its last one.
+    struct CaptionBack {
+        HWND window;
+        std::wstring caption;
+        ~CaptionBack() { SetWindowTextW(window, caption.c_str()); }
+    } captionBack{hwnd_, Control(hwnd_).Text()};
+    WindowOperationHost host(hwnd_, lstErrorLog_, lblStatus_);
+    bool asked = false;
+    host.AskBeforeChanges([&](std::size_t songs) {
+        asked = true;
+        return ShowMessageBox(hwnd_, RelinkQuestion(songs, playlistPath), BoxButtons::YesNo, BoxIcon::Question) ==
+               BoxAnswer::Yes;
+    });
+    const playlist::RunContext context{host, files, ProgramFolder()};
+    playlist::RunOutcome outcome = playlist::RunOutcome::Done;
+    {
+        // "Busy" from the first folder walked; the run itself shows it again over its part.
+        struct Busy {
+            WindowOperationHost& host;
+            explicit Busy(WindowOperationHost& h) : host(h) { host.ShowBusy(true); }
+            ~Busy() { host.ShowBusy(false); }
+        } busy(host);
+        host.ClearLog();
+        const std::optional<playlist::LibraryIndex> index = playlist::FailingWhenOutOfMemory(
+            host, playlistPath, [&] { return playlist::LibraryIndex::Build(context, library.folders); });
+        outcome = index ? playlist::Relink(context, *index, playlistPath) : playlist::RunOutcome::Failed;
+    }
+    // Relink asks only when something is to be written.
+    if (outcome == playlist::RunOutcome::Done && !asked) host.ShowMessage(L"No song to relink in " + playlistPath + L".");
+}
+
+// Puts the backup back after a question; without a playlist or a backup, the restore itself
+// says so.
+void frmMain::mnuRestoreBackup_Click() {
+    if (running_) return;
+    const std::wstring playlistPath = text1_.Text();
+    RunGuard guard(*this);
+    WindowOperationHost host(hwnd_, lstErrorLog_, lblStatus_);
+    WinFileSystem files;
+    const std::wstring backupPath = playlistPath + L"_backup";
+    if (playlist::FileExists(files, playlistPath) && playlist::FileExists(files, backupPath)) {
+        if (ShowMessageBox(hwnd_, L"Put " + backupPath + L" back? The current playlist becomes the backup.",
+                           BoxButtons::YesNo, BoxIcon::Question) != BoxAnswer::Yes) {
+            return;
+        }
+        host.ClearLog();
+    }
+    playlist::RestoreBackup(playlist::RunContext{host, files, ProgramFolder()}, playlistPath);
+}
+
+void frmMain::mnuOpenContainingFolder_Click() {
+    if (running_) return;
+    const std::wstring playlistPath = text1_.Text();
+    WinFileSystem files;
+    if (!playlist::FileExists(files, playlistPath)) {
+        ShowMessageBox(hwnd_, playlist::kLocateMessage, BoxButtons::Ok, BoxIcon::None);
+        return;
+    }
+    if (const HRESULT result = ShowInExplorer(playlistPath); FAILED(result)) {
+        ShowMessageBox(hwnd_, L"Could not open the folder of " + playlistPath + L"\r\n\r\n" + SystemErrorText(result),
+                       BoxButtons::Ok, BoxIcon::Critical);
+    }
 }
 
 void frmMain::EnableInputs(bool enabled) {

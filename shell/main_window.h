@@ -65,6 +65,14 @@ private:
     void cmdStrip_Click();
     void cmdStripDupes_Click();
 
+    // The file list's context menu and its items.
+    void File_ContextMenu(LPARAM screenPoint);
+    void mnuRelink_Click();
+    void mnuMakeRelative_Click();
+    void mnuMakeAbsolute_Click();
+    void mnuRestoreBackup_Click();
+    void mnuOpenContainingFolder_Click();
+
     // Building and laying out.
     void OnCreate();
     void CreateControls();
@@ -91,6 +99,7 @@ private:
     using Operation = playlist::RunOutcome (*)(const playlist::RunContext&, const std::wstring&);
     void RunOperation(Operation operation);
     void EnableInputs(bool enabled);
+    void DropInputMadeDuringRun();
     class RunGuard;
 
     struct FontDeleter {

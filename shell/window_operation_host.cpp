@@ -63,6 +63,16 @@ void WindowOperationHost::ReportFailure(const playlist::FileFailure& failure) {
     ShowMessageBox(window_, FailurePrompt(failure), BoxButtons::Ok, BoxIcon::Critical);
 }
 
+void WindowOperationHost::ReportFilesFound(std::size_t found) {
+    SetCaption(L"Relink Moved Songs: " + std::to_wstring(found) + (found == 1 ? L" file found" : L" files found"));
+}
+
+bool WindowOperationHost::ConfirmChanges(std::size_t changes) {
+    if (!ask_) return true;
+    ShowPending();  // the whole plan is in the log before the question
+    return ask_(changes);
+}
+
 void WindowOperationHost::LetEventsRun() {
     ShowPending();
     LetPendingEventsRun(window_);

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,14 @@ public:
     void ShowMessage(const std::wstring& prompt) override;
     void ReportFailure(const playlist::FileFailure& failure) override;
     void LetEventsRun() override;
+    // The caption: "Relink Moved Songs: N files found" (a library walk).
+    void ReportFilesFound(std::size_t found) override;
+    // Asks through the given question; without one, every change is written.
+    bool ConfirmChanges(std::size_t changes) override;
+
+    // The question a run asks before it writes a planned change (every line of the plan is
+    // in the error log by then).
+    void AskBeforeChanges(std::function<bool(std::size_t changes)> ask) { ask_ = std::move(ask); }
 
 private:
     // Moves the waiting lines into the list box in one batch, and shows a waiting caption.
@@ -49,6 +58,7 @@ private:
     // would cost more than the run.
     std::optional<std::wstring> pendingCaption_;
     std::chrono::steady_clock::time_point captionShownAt_{};
+    std::function<bool(std::size_t)> ask_;
 };
 
 }  // namespace tallowmere::shell

@@ -200,6 +200,40 @@ int WaitBox(const Args& args) {
     return kDone;
 }
 
+// What the press led to, timed from the press in this process (so the time is the program's
+// and not a driver's round trip): --then-box, the next box of the same program;
+// --then-enabled=ID, the box owner's control ID enabled again (the run is over). closed_ms
+// says when the box itself was gone.
+int WhatFollows(const Args& args, HWND box, HWND owner, ULONGLONG pressedAt) {
+    const auto enabledId = args.Option(L"then-enabled");
+    const bool nextBox = args.Option(L"then-box").has_value();
+    if (!enabledId && !nextBox) return kDone;
+    // The box itself has gone by now: its share of the time.
+    Print(L"closed_ms", static_cast<long long>(GetTickCount64() - pressedAt));
+    const DWORD processId = ProcessIdOf(owner ? owner : box);
+    HWND control = enabledId && owner ? GetDlgItem(owner, static_cast<int>(std::wcstol(enabledId->c_str(), nullptr, 10)))
+                                      : nullptr;
+    const ULONGLONG deadline = pressedAt + args.TimeoutMs(600000);
+    while (GetTickCount64() < deadline) {
+        if (nextBox) {
+            const auto boxes = TopLevelWindows([&](HWND w) {
+                return w != box && IsMessageBoxWindow(w) && IsWindowVisible(w) && ProcessIdOf(w) == processId &&
+                       !VisibleButtons(w).empty();
+            });
+            if (!boxes.empty()) {
+                Print(L"then_ms", static_cast<long long>(GetTickCount64() - pressedAt));
+                return kDone;
+            }
+        } else if (control && IsWindowEnabled(control)) {
+            Print(L"then_ms", static_cast<long long>(GetTickCount64() - pressedAt));
+            return kDone;
+        }
+        Sleep(2);
+    }
+    Print(L"then_ms", -1);
+    return kNotSo;
+}
+
 int Press(const Args& args) {
     const auto wanted = args.Required(L"button");
     if (!wanted) return kBadUsage;
@@ -209,13 +243,15 @@ int Press(const Args& args) {
     for (const auto& button : VisibleButtons(box)) {
         if (CompareStringOrdinal(button.text.c_str(), -1, WithoutMnemonic(*wanted).c_str(), -1,
                                  TRUE) == CSTR_EQUAL) {
+            const HWND owner = GetWindow(box, GW_OWNER);
+            const ULONGLONG pressedAt = GetTickCount64();
             // What a click does, without depending on where the pointer is.
             PostMessageW(box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button.window), BN_CLICKED),
                          reinterpret_cast<LPARAM>(button.window));
             Print(L"pressed", button.text);
             // Returns once the box has gone, so that a following check does not meet it.
-            for (int waited = 0; IsWindow(box) && waited < 5000; waited += 20) Sleep(20);
-            return kDone;
+            for (int waited = 0; IsWindow(box) && waited < 5000; waited += 2) Sleep(2);
+            return WhatFollows(args, box, owner, pressedAt);
         }
     }
     Print(L"error", L"no button " + *wanted);
@@ -238,7 +274,7 @@ int NoBox(const Args& args) {
 
 const RegisterCommand kWaitBox{{L"wait-box", L"--title=T [--pid=N] [--exe=NAME] [--timeout=MS]: wait for a message box, print it",
                                 WaitBox}};
-const RegisterCommand kPress{{L"press", L"--title=T --button=TEXT [--pid=N] [--exe=NAME] [--timeout=MS]: print the box, press a button",
+const RegisterCommand kPress{{L"press", L"--title=T --button=TEXT [--pid=N] [--exe=NAME] [--timeout=MS] [--then-box|--then-enabled=ID]: print the box, press a button",
                               Press}};
 const RegisterCommand kNoBox{{L"no-box", L"[--title=T] [--pid=N] [--exe=NAME] [--for=MS]: fail if a message box shows up within MS",
                               NoBox}};

@@ -144,6 +144,8 @@ int Inspect(const Args& args) {
     Print(L"window.client", std::to_wstring(client.right) + L"," + std::to_wstring(client.bottom));
     Print(L"window.style", Hex(static_cast<unsigned long long>(GetWindowLongPtrW(window, GWL_STYLE))));
     Print(L"window.dpi", static_cast<long long>(GetDpiForWindow(window)));
+    Print(L"window.menu", GetMenu(window) ? 1 : 0);
+    Print(L"window.children", static_cast<long long>(ChildrenInOrder(window).size()));
     for (HWND control : ChildrenInOrder(window)) {
         const std::wstring key = L"ctl." + std::to_wstring(GetDlgCtrlID(control)) + L".";
         Print(key + L"class", ClassName(control));
@@ -319,6 +321,27 @@ int Click(const Args& args) {
     return kNotSo;
 }
 
+// window-wait-state --id=N [--visible=0|1] [--enabled=0|1]: waits until a control is in that
+// state. Reads the state the system keeps, without sending the window a message, so it
+// answers while the window is busy.
+int WaitState(const Args& args) {
+    HWND window = FindMainWindow(args);
+    if (!window) return kNotSo;
+    HWND control = ControlById(window, args);
+    if (!control) return kBadUsage;
+    const auto visible = args.Option(L"visible");
+    const auto enabled = args.Option(L"enabled");
+    auto matches = [&] {
+        return (!visible || (IsWindowVisible(control) != FALSE) == (*visible == L"1")) &&
+               (!enabled || (IsWindowEnabled(control) != FALSE) == (*enabled == L"1"));
+    };
+    const ULONGLONG deadline = GetTickCount64() + args.TimeoutMs();
+    while (!matches() && GetTickCount64() < deadline) Sleep(2);
+    const bool reached = matches();
+    Print(L"reached", reached ? 1 : 0);
+    return reached ? kDone : kNotSo;
+}
+
 // window-set-text --id=N --text=T: replaces a control's text, as typing it would.
 int SetText(const Args& args) {
     HWND window = FindMainWindow(args);
@@ -408,6 +431,8 @@ const RegisterCommand kItems{{L"window-items", L"--caption=C --id=N", Items}};
 const RegisterCommand kSelect{{L"window-select", L"--caption=C --id=N --index=I [--double]", Select}};
 const RegisterCommand kKey{{L"window-key", L"--caption=C --id=N --key=down|up|return|escape|space|tab", Key}};
 const RegisterCommand kClick{{L"window-click", L"--caption=C --id=N [--until-idle] [--timeout=MS]", Click}};
+const RegisterCommand kWaitState{
+    {L"window-wait-state", L"--caption=C --id=N [--visible=0|1] [--enabled=0|1] [--timeout=MS]", WaitState}};
 const RegisterCommand kSetText{{L"window-set-text", L"--caption=C --id=N --text=T", SetText}};
 const RegisterCommand kScreenshot{{L"window-screenshot", L"--caption=C --file=F.bmp", Screenshot}};
 const RegisterCommand kDefineDrive{{L"define-drive", L"--drive=Q: --target=PATH", DefineDrive}};

@@ -42,7 +42,8 @@ e2e_driver wait-window "$C" --visible=1 --timeout=60000 || e2e_fail "the main wi
 
 # ---- the window at rest ---------------------------------------------------------------
 e2e_driver window-inspect "$C" || e2e_fail "cannot inspect the window"
-e2e_expect "window.caption=$E2E_MAIN_CAPTION" "window.client=464,228" "window.dpi=96"
+e2e_expect "window.caption=$E2E_MAIN_CAPTION" "window.client=464,228" "window.dpi=96" "window.menu=0" \
+  "window.children=14"
 style=$(( $(e2e_value window.style) ))
 (( style & 0x00040000 )) && e2e_fail "the window can be resized by its border"
 (( style & 0x00010000 )) && e2e_fail "the window has a maximise box"

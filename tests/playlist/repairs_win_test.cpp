@@ -154,6 +154,46 @@ TEST_F(Repairs, NothingToRelinkLeavesTheFileAloneWithoutABackup) {
     EXPECT_EQ(host.summaries, (Lines{L"nothing was written: 0 to relink, 0 ambiguous, 0 unsure, 0 not found, 0 can't encode"}));
 }
 
+// A host that answers the question before a write as told and notes what the log held then.
+class AskingHost : public RecordingHost {
+public:
+    bool answer = false;
+    std::vector<std::size_t> askedFor;
+    std::vector<Lines> logWhenAsked;
+    bool ConfirmChanges(std::size_t changes) override {
+        askedFor.push_back(changes);
+        logWhenAsked.push_back(log);
+        return answer;
+    }
+};
+
+TEST_F(Repairs, TheWholeLogIsShownBeforeTheQuestionAndOnlyYesWrites) {
+    Song(L"Lib\\A\\one.mp3");
+    Song(L"Lib\\A\\two.mp3");
+    const std::string original = "Q:\\A\\one.mp3\r\nQ:\\A\\gone.mp3\r\nQ:\\A\\two.mp3\r\n";
+    const std::string lib = Narrow(folder / L"Lib\\A\\");
+    const Lines expectedLog{L"Relinked: Q:\\A\\one.mp3 -> " + folder / L"Lib\\A\\one.mp3", L"Not found: Q:\\A\\gone.mp3",
+                            L"Relinked: Q:\\A\\two.mp3 -> " + folder / L"Lib\\A\\two.mp3"};
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "yes" : "no");
+        WriteBytes(playlist, original);
+        AskingHost asking;
+        asking.answer = yes;
+        asking.log = {L"a line of an earlier run"};
+        const RunContext askingContext{asking, files, context.programFolder};
+        const LibraryIndex library = LibraryIndex::Build(askingContext, {folder / L"Lib"});
+
+        EXPECT_EQ(Relink(askingContext, library, playlist), RunOutcome::Done);
+
+        EXPECT_EQ(asking.askedFor, (std::vector<std::size_t>{2}));
+        EXPECT_EQ(asking.logWhenAsked, (std::vector<Lines>{expectedLog}));
+        EXPECT_EQ(asking.log, expectedLog);  // writing keeps the lines it was asked about
+        EXPECT_EQ(ReadBytes(playlist), yes ? lib + "one.mp3\r\nQ:\\A\\gone.mp3\r\n" + lib + "two.mp3\r\n" : original);
+        EXPECT_EQ(Exists(playlist + L"_backup"), yes);
+        EXPECT_EQ(NamesIn(lists).size(), yes ? 2u : 1u) << "a temporary file was left";
+    }
+}
+
 TEST_F(Repairs, ANewPathTheCodePageCannotHoldIsNotWritten) {
     const PlaylistText ansi{};
     if (ansi.Encode(L"日本")) GTEST_SKIP() << "the ANSI code page holds Japanese here";
