@@ -17,14 +17,16 @@ DWORD LastErrorOr(DWORD fallback) {
 }
 
 bool InformationOfHandle(HANDLE handle, FileInformation& result) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(handle, &info)) return false;
-    result.volume = info.dwVolumeSerialNumber;
-    result.indexLow = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    result.indexHigh = 0;
-    // The 128-bit id of ReFS, where the system has it; NTFS and Wine leave the upper half 0.
+    // The 128-bit id and its volume, the length and the times, each a plain question about the
+    // file. GetFileInformationByHandle would also ask the volume for its serial number, which
+    // under Wine is a request to the mount manager of its own (a millisecond or more), on every
+    // check of a playlist's stamp.
     FILE_ID_INFO id{};
-    if (GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id)) {
+    FILE_BASIC_INFO basic{};
+    FILE_STANDARD_INFO standard{};
+    if (GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id) &&
+        GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) &&
+        GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard)) {
         std::uint64_t low = 0, high = 0;
         static_assert(sizeof id.FileId.Identifier == 16);
         memcpy(&low, id.FileId.Identifier, 8);
@@ -33,8 +35,18 @@ bool InformationOfHandle(HANDLE handle, FileInformation& result) {
             result.volume = id.VolumeSerialNumber;
             result.indexLow = low;
             result.indexHigh = high;
+            result.length = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+            result.lastWrite = static_cast<std::uint64_t>(basic.LastWriteTime.QuadPart);
+            result.folder = standard.Directory != FALSE;
+            return true;
         }
     }
+    // Systems without 128-bit ids (or file systems that give none): the classic question.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info)) return false;
+    result.volume = info.dwVolumeSerialNumber;
+    result.indexLow = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    result.indexHigh = 0;
     result.length = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     result.lastWrite = (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
                        info.ftLastWriteTime.dwLowDateTime;

@@ -406,18 +406,18 @@ ErrorCode WinFileSystem::CommitWithBackup(playlist::PendingReplacement& pending,
         failedAt = step;
         return error;
     };
-    if (!StillAsRead(target, expected)) return fail(playlist::kFileChangedMeanwhile, playlist::ReplaceStep::Replace);
     if (const ErrorCode error = CheckReplaceable(backupPath)) return fail(error, playlist::ReplaceStep::Backup);
-    if (const ErrorCode error = SecondName(target, backupPath, oldContent)) {
-        return fail(error, playlist::ReplaceStep::Backup);
-    }
     if (PathTaken(backupPath)) {
         if (const ErrorCode error = SecondName(backupPath, backupPath, previousBackup)) {
             return fail(error, playlist::ReplaceStep::Backup);
         }
     }
-    // Asked again after the second names, which may have taken a copy, right before the renames.
+    // Asked right before the old content gets its second name (which a copy may take long to
+    // give), and again right before the new content takes the file's.
     if (!StillAsRead(target, expected)) return fail(playlist::kFileChangedMeanwhile, playlist::ReplaceStep::Replace);
+    if (const ErrorCode error = SecondName(target, backupPath, oldContent)) {
+        return fail(error, playlist::ReplaceStep::Backup);
+    }
     if (const ErrorCode error = RenameOver(oldContent, backupPath)) return fail(error, playlist::ReplaceStep::Backup);
     oldContent.clear();  // it is the backup now
     CopyFileTraits(target, pending.temporary);

@@ -38,8 +38,9 @@ void WindowOperationHost::ShowPending() {
 void WindowOperationHost::ShowBusy(bool visible) {
     if (!visible) ShowPending();
     busyLabel_.Show(visible);
-    // Paint now: the operation may not let events run before its first line is done.
-    RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // Paint now when a run begins: it may not let events run before its first line is done.
+    // At its end the window's own loop paints, as soon as the run returns to it.
+    if (visible) RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void WindowOperationHost::SetCaption(const std::wstring& caption) {
