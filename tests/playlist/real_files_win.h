@@ -97,9 +97,10 @@ inline std::optional<std::string> UnixNameOf(const std::wstring& path) {
     return text;
 }
 
-// Under Wine, runs a Unix program (its Windows path, such as "Z:\\bin\\ln"), which Wine starts
-// as a Unix process, with arguments (bytes as Unix takes them), and waits up to a minute for
-// it. False where it cannot be started (not Wine); what it did is for the caller to check.
+// Under Wine, starts a Unix program (its Windows path, such as "Z:\\bin\\ln"), which Wine runs
+// as a Unix process, with arguments (bytes as Unix takes them). Its process handle may end
+// before the program does: the caller waits for what it does (WaitUntil). False where it
+// cannot be started (not Wine).
 inline bool RunUnixProgram(const std::wstring& program, const std::vector<std::string>& arguments) {
     if (!UnixNameOf(L"C:\\")) return false;
     std::wstring command = L"\"" + program + L"\"";
@@ -118,9 +119,17 @@ inline bool RunUnixProgram(const std::wstring& program, const std::vector<std::s
                         &process)) {
         return false;
     }
-    WaitForSingleObject(process.hProcess, 60000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    return true;
+}
+
+// Asks done() every 20 ms until it answers yes, for at most timeoutMs; its last answer.
+template <typename Done>
+bool WaitUntil(const Done& done, DWORD timeoutMs = 10000) {
+    for (const ULONGLONG start = GetTickCount64(); !done(); Sleep(20)) {
+        if (GetTickCount64() - start > timeoutMs) return done();
+    }
     return true;
 }
 
@@ -130,8 +139,7 @@ inline bool RunUnixProgram(const std::wstring& program, const std::vector<std::s
 inline bool MakeUnixLink(const std::wstring& link, const std::string& unixTarget) {
     const std::optional<std::string> unixLink = UnixNameOf(link);
     if (!unixLink || !RunUnixProgram(L"Z:\\bin\\ln", {"-s", unixTarget, *unixLink})) return false;
-    for (int wait = 0; wait < 100 && !Exists(link); ++wait) Sleep(20);
-    return Exists(link);
+    return WaitUntil([&] { return Exists(link); }, 2000);
 }
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
