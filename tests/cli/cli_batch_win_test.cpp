@@ -333,7 +333,8 @@ public:
     explicit MappedDrive(const fs::path& target) {
         fs::create_directories(target);
         const DWORD used = GetLogicalDrives();
-        for (wchar_t letter = L'M'; letter <= L'Y'; ++letter) {
+        // From the end of the alphabet: the window's end-to-end test maps Q: and R: meanwhile.
+        for (wchar_t letter = L'Y'; letter >= L'S'; --letter) {
             const std::wstring drive = std::wstring(1, letter) + L":";
             if ((used & (1u << (letter - L'A'))) || GetFileAttributesW((drive + L"\\").c_str()) != INVALID_FILE_ATTRIBUTES) {
                 continue;
@@ -360,7 +361,7 @@ public:
     MappedDrive(const MappedDrive&) = delete;
     MappedDrive& operator=(const MappedDrive&) = delete;
 
-    // "M:", or empty when no letter could be mapped.
+    // "Y:", or empty when no letter could be mapped.
     std::wstring Drive() const {
         return !drive_.empty() && GetFileAttributesW((drive_ + L"\\").c_str()) != INVALID_FILE_ATTRIBUTES ? drive_
                                                                                                       : L"";
