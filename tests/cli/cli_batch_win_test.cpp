@@ -73,7 +73,8 @@ TEST_F(CliBatchTest, APlaylistNamedTwiceIsRunOnce) {
 // watcher's archives, whatever they hold.
 TEST_F(CliBatchTest, PatternsLeaveEveryFileThatIsNoPlaylistByteForByte) {
     const std::string playlist = "#EXTM3U\r\ngone.mp3\r\n";
-    const Texts others = {L"notes.txt", L"album.cue", L"~tm0a1b2c3d.tmp", L"winamp.m3u.bak", L"winamp.m3u.bak.14.6.12"};
+    const Texts others = {L"notes.txt", L"album.cue", L"~tm0a1b2c3d.tmp", L"winamp.m3u.bak",
+                          L"winamp.m3u.bak.14.6.12"};
     const struct {
         const wchar_t* arguments;
         DWORD exitCode;
@@ -128,7 +129,8 @@ TEST_F(CliBatchTest, KilledAtAnyMomentThePlaylistAndBackupAreOldOrNewAndWhole) {
     std::string rewritten;
     for (int run = 0; run < 3; ++run) {
         setUp();
-        StartedCli cli(L"remove-tags big.m3u", folder, root_ / L"out.txt", root_ / L"err.txt", DETACHED_PROCESS);
+        StartedCli cli(L"remove-tags big.m3u", folder, root_ / L"out.txt", root_ / L"err.txt",
+                       DETACHED_PROCESS);
         ASSERT_TRUE(cli.Started());
         const ULONGLONG started = GetTickCount64();
         ULONGLONG replaced = 0;
@@ -155,13 +157,15 @@ TEST_F(CliBatchTest, KilledAtAnyMomentThePlaylistAndBackupAreOldOrNewAndWhole) {
     constexpr int kRuns = 80;
     int killedBeforeTheEnd = 0;
     for (int run = 0; run < kRuns; ++run) {
-        const ULONGLONG at = run % 4 == 0 ? std::uniform_int_distribution<ULONGLONG>(0, whole)(random)
-                                          : std::uniform_int_distribution<ULONGLONG>(
-                                                replacedAt > 20 ? replacedAt - 20 : 0, replacedAt + 2)(random);
+        const ULONGLONG at = run % 4 == 0
+                                 ? std::uniform_int_distribution<ULONGLONG>(0, whole)(random)
+                                 : std::uniform_int_distribution<ULONGLONG>(
+                                       replacedAt > 20 ? replacedAt - 20 : 0, replacedAt + 2)(random);
         SCOPED_TRACE("killed after " + std::to_string(at) + " ms of a run of " + std::to_string(whole) +
                      " ms, replaced after " + std::to_string(replacedAt) + " ms");
         setUp();
-        StartedCli cli(L"remove-tags big.m3u", folder, root_ / L"out.txt", root_ / L"err.txt", DETACHED_PROCESS);
+        StartedCli cli(L"remove-tags big.m3u", folder, root_ / L"out.txt", root_ / L"err.txt",
+                       DETACHED_PROCESS);
         ASSERT_TRUE(cli.Started());
         if (WaitForSingleObject(cli.Process(), static_cast<DWORD>(at)) == WAIT_TIMEOUT) {
             TerminateProcess(cli.Process(), 9);
@@ -195,7 +199,8 @@ public:
         const std::wstring name = L"tallowmere-library-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                                   std::to_wstring(GetTickCount64());
         const fs::path memory = L"Z:\\dev\\shm";
-        const bool inMemory = UnixNameOf(L"C:\\") && GetFileAttributesW(memory.c_str()) != INVALID_FILE_ATTRIBUTES;
+        const bool inMemory =
+            UnixNameOf(L"C:\\") && GetFileAttributesW(memory.c_str()) != INVALID_FILE_ATTRIBUTES;
         folder_ = (inMemory ? memory : elsewhere) / name;
         fs::create_directories(folder_);
         const fs::path script = folder_.parent_path() / (name + L".sh");
@@ -272,7 +277,8 @@ TEST_F(CliBatchTest, CtrlCStopsMakeAbsoluteAndTheLibraryWalk) {
         DWORD breakAfterMs;
         const wchar_t* said;
     } cases[] = {
-        {L"make-absolute Big.m3u", makeAbsoluteTakes * 2 / 5, L"Big.m3u: interrupted; the playlist was left as it was"},
+        {L"make-absolute Big.m3u", makeAbsoluteTakes * 2 / 5,
+         L"Big.m3u: interrupted; the playlist was left as it was"},
         {L"relink --in " + Quoted(library.Folder()) + L" Party.m3u", 1500,
          L"tallowmere-cli: interrupted; nothing was changed"},
     };
@@ -280,9 +286,10 @@ TEST_F(CliBatchTest, CtrlCStopsMakeAbsoluteAndTheLibraryWalk) {
         SCOPED_TRACE(c.arguments);
         WriteBytes(lists / L"Big.m3u", big);
         WriteBytes(lists / L"Party.m3u", party);
-        const BrokenRun run =
-            RunAndBreak(c.arguments, lists, root_ / L"break-out.txt", root_ / L"break-err.txt", c.breakAfterMs);
-        EXPECT_TRUE(run.runningAtBreak) << "the run ended before the break, after " << c.breakAfterMs << " ms";
+        const BrokenRun run = RunAndBreak(c.arguments, lists, root_ / L"break-out.txt",
+                                          root_ / L"break-err.txt", c.breakAfterMs);
+        EXPECT_TRUE(run.runningAtBreak)
+            << "the run ended before the break, after " << c.breakAfterMs << " ms";
         EXPECT_EQ(run.result.exitCode, 130u);
         EXPECT_LT(run.breakToEndMs, 1000u);
         EXPECT_EQ(Lines(run.result.err), Texts{c.said});
@@ -320,7 +327,9 @@ TEST_F(CliBatchTest, RelinkClaimsNoWriteThatFailedAndWalksNoMissingFolder) {
     const Texts said = Lines(readOnly.err);
     ASSERT_EQ(said.size(), 2u) << readOnly.err;
     EXPECT_TRUE(said[0].starts_with(L"Party.m3u: Could not rewrite the playlist")) << said[0];
-    EXPECT_EQ(said[1], L"Party.m3u: nothing was written: 1 to relink, 0 ambiguous, 0 unsure, 0 not found, 0 can't encode");
+    EXPECT_EQ(
+        said[1],
+        L"Party.m3u: nothing was written: 1 to relink, 0 ambiguous, 0 unsure, 0 not found, 0 can't encode");
 
     EXPECT_EQ(ReadBytes(lists / L"Party.m3u"), original);
     EXPECT_EQ(NamesIn(lists), Texts{L"Party.m3u"});
@@ -336,15 +345,19 @@ public:
         // From the end of the alphabet: the window's end-to-end test maps Q: and R: meanwhile.
         for (wchar_t letter = L'Y'; letter >= L'S'; --letter) {
             const std::wstring drive = std::wstring(1, letter) + L":";
-            if ((used & (1u << (letter - L'A'))) || GetFileAttributesW((drive + L"\\").c_str()) != INVALID_FILE_ATTRIBUTES) {
+            if ((used & (1u << (letter - L'A'))) ||
+                GetFileAttributesW((drive + L"\\").c_str()) != INVALID_FILE_ATTRIBUTES) {
                 continue;
             }
             const std::optional<std::string> cDrive = UnixNameOf(L"C:\\");
             const std::optional<std::string> unixTarget = UnixPath(target);
             if (cDrive && unixTarget && cDrive->ends_with("/dosdevices/c:/")) {
-                dosDevice_ = cDrive->substr(0, cDrive->size() - 3) + static_cast<char>(letter - L'A' + 'a') + ":";
+                dosDevice_ =
+                    cDrive->substr(0, cDrive->size() - 3) + static_cast<char>(letter - L'A' + 'a') + ":";
                 RunUnixProgram(L"Z:\\bin\\ln", {"-s", *unixTarget, dosDevice_});
-                WaitUntil([&] { return GetFileAttributesW((drive + L"\\").c_str()) != INVALID_FILE_ATTRIBUTES; }, 2000);
+                WaitUntil(
+                    [&] { return GetFileAttributesW((drive + L"\\").c_str()) != INVALID_FILE_ATTRIBUTES; },
+                    2000);
             } else if (DefineDosDeviceW(0, drive.c_str(), target.c_str())) {
                 defined_ = true;
             }
@@ -354,7 +367,8 @@ public:
     }
     ~MappedDrive() {
         if (!dosDevice_.empty() && RunUnixProgram(L"Z:\\bin\\rm", {"-f", dosDevice_})) {
-            WaitUntil([&] { return GetFileAttributesW((drive_ + L"\\").c_str()) == INVALID_FILE_ATTRIBUTES; }, 2000);
+            WaitUntil([&] { return GetFileAttributesW((drive_ + L"\\").c_str()) == INVALID_FILE_ATTRIBUTES; },
+                      2000);
         }
         if (defined_) DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive_.c_str(), nullptr);
     }
@@ -363,8 +377,9 @@ public:
 
     // "Y:", or empty when no letter could be mapped.
     std::wstring Drive() const {
-        return !drive_.empty() && GetFileAttributesW((drive_ + L"\\").c_str()) != INVALID_FILE_ATTRIBUTES ? drive_
-                                                                                                      : L"";
+        return !drive_.empty() && GetFileAttributesW((drive_ + L"\\").c_str()) != INVALID_FILE_ATTRIBUTES
+                   ? drive_
+                   : L"";
     }
 
 private:
@@ -385,11 +400,13 @@ TEST_F(CliBatchTest, RootRelativeEntriesTakeThePlaylistsDriveWhereverTheProgramL
     for (const std::wstring& exe : {CliExePath(), copied}) {
         SCOPED_TRACE(exe);
         ASSERT_NE(exe.substr(0, 2), root_.wstring().substr(0, 2)) << "the program must lie on another drive";
-        WriteBytes(root_ / L"Lists" / L"Party.m3u", "#EXTM3U\r\n\\Music\\a.mp3\r\n\\Music\\Sub\\..\\b.mp3\r\n");
+        WriteBytes(root_ / L"Lists" / L"Party.m3u",
+                   "#EXTM3U\r\n\\Music\\a.mp3\r\n\\Music\\Sub\\..\\b.mp3\r\n");
         const CliResult cli = RunCli(L"make-absolute Lists\\Party.m3u", root_, exe);
         EXPECT_EQ(cli.exitCode, 0u) << cli.err;
-        EXPECT_EQ(ReadBytes(root_ / L"Lists" / L"Party.m3u"),
-                  "#EXTM3U\r\n" + playlistDrive + ":\\Music\\a.mp3\r\n" + playlistDrive + ":\\Music\\b.mp3\r\n");
+        EXPECT_EQ(
+            ReadBytes(root_ / L"Lists" / L"Party.m3u"),
+            "#EXTM3U\r\n" + playlistDrive + ":\\Music\\a.mp3\r\n" + playlistDrive + ":\\Music\\b.mp3\r\n");
     }
 }
 

@@ -47,14 +47,16 @@ inline void WriteBytes(const fs::path& path, const std::string& bytes) {
 inline std::map<std::wstring, std::string> Snapshot(const fs::path& root) {
     std::map<std::wstring, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        if (entry.is_regular_file()) files[fs::relative(entry.path(), root).wstring()] = ReadBytes(entry.path());
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), root).wstring()] = ReadBytes(entry.path());
     }
     return files;
 }
 
 inline std::wstring FromUtf8(const std::string& bytes) {
     if (bytes.empty()) return {};
-    const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring text(static_cast<std::size_t>(size), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
     return text;
@@ -84,8 +86,10 @@ public:
                DWORD creationFlags, const std::wstring& exe = CliExePath())
         : outPath_(std::move(outPath)), errPath_(std::move(errPath)) {
         SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-        out_ = CreateFileW(outPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-        err_ = CreateFileW(errPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+        out_ = CreateFileW(outPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
+                           nullptr);
+        err_ = CreateFileW(errPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
+                           nullptr);
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         startup.dwFlags = STARTF_USESTDHANDLES;
@@ -110,7 +114,8 @@ public:
         CliResult result;
         result.exitCode = 0xDEAD;
         if (started_) {
-            if (WaitForSingleObject(process_.hProcess, waitMs) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
+            if (WaitForSingleObject(process_.hProcess, waitMs) == WAIT_TIMEOUT)
+                TerminateProcess(process_.hProcess, 99);
             WaitForSingleObject(process_.hProcess, 5000);
             GetExitCodeProcess(process_.hProcess, &result.exitCode);
             CloseHandle(process_.hThread);
@@ -142,13 +147,13 @@ inline CliResult RunCli(const std::wstring& arguments, const fs::path& workFolde
     ++run;
     // Detached: no console, so no console host that would hold the output files open after
     // the program has ended (and keep the test's folder from being removed).
-    StartedCli cli(arguments, workFolder, workFolder.parent_path() / (L"out-" + std::to_wstring(run) + L".txt"),
-                   workFolder.parent_path() / (L"err-" + std::to_wstring(run) + L".txt"), DETACHED_PROCESS, exe);
+    StartedCli cli(
+        arguments, workFolder, workFolder.parent_path() / (L"out-" + std::to_wstring(run) + L".txt"),
+        workFolder.parent_path() / (L"err-" + std::to_wstring(run) + L".txt"), DETACHED_PROCESS, exe);
     return cli.Finish(60000);
 }
 
 inline std::wstring Quoted(const fs::path& path) { return L"\"" + path.wstring() + L"\""; }
-
 
 // A run interrupted by Ctrl+C, as a user at the console sends it.
 struct BrokenRun {
@@ -161,8 +166,8 @@ struct BrokenRun {
 // Ctrl+C to it after breakAfterMs. The event goes to every process on that console; the test
 // ignores it, but only from after the program has started, since a child inherits that
 // setting. (Under Wine, CTRL_BREAK_EVENT to a new process group is refused.)
-inline BrokenRun RunAndBreak(const std::wstring& arguments, const fs::path& workFolder, const fs::path& outPath,
-                             const fs::path& errPath, DWORD breakAfterMs) {
+inline BrokenRun RunAndBreak(const std::wstring& arguments, const fs::path& workFolder,
+                             const fs::path& outPath, const fs::path& errPath, DWORD breakAfterMs) {
     BrokenRun run;
     FreeConsole();
     if (!AllocConsole()) {
@@ -190,7 +195,8 @@ inline BrokenRun RunAndBreak(const std::wstring& arguments, const fs::path& work
 // The names in a folder, sorted.
 inline std::vector<std::wstring> NamesIn(const fs::path& folder) {
     std::vector<std::wstring> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().wstring());
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().wstring());
     std::sort(names.begin(), names.end());
     return names;
 }

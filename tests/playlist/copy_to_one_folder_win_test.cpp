@@ -160,7 +160,8 @@ TEST_F(CopyToOneFolderTest, EachEntryGetsItsNameInTurnAndForwardSlashesNameSongs
     Put(L"Music\\b.mp3", "music b");
     std::string forward = Ansi(root);
     for (char& c : forward) c = c == '\\' ? '/' : c;
-    WriteBytes(root + L"mix.m3u", "gone\\x.mp3\r\nhere\\x.mp3\r\nsub/a.mp3\r\n" + forward + "Music/b.mp3\r\n");
+    WriteBytes(root + L"mix.m3u",
+               "gone\\x.mp3\r\nhere\\x.mp3\r\nsub/a.mp3\r\n" + forward + "Music/b.mp3\r\n");
 
     ASSERT_EQ(Run(root + L"mix.m3u"), RunOutcome::Done);
     const std::wstring copies = root + L"mix\\";

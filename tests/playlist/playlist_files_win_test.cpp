@@ -140,7 +140,8 @@ TEST_F(PlaylistFiles, AFileSystemWithoutFileIdsLosesNothing) {
         EXPECT_EQ(ReadBytes(copies + Widen(names[i])), songs[i]) << newPlaylist;
     }
 
-    for (const wchar_t* song : {L"Lib\\a.mp3", L"Lib\\One\\b.mp3", L"Lib\\Two\\c.mp3", L"Lib\\Two\\Three\\d.mp3"}) {
+    for (const wchar_t* song :
+         {L"Lib\\a.mp3", L"Lib\\One\\b.mp3", L"Lib\\Two\\c.mp3", L"Lib\\Two\\Three\\d.mp3"}) {
         WriteBytes(folder / song, "song");
     }
     const LibraryIndex library = LibraryIndex::Build({host, noIds, programFolder}, {folder / L"Lib"});

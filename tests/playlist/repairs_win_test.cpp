@@ -289,10 +289,14 @@ TEST_F(Repairs, ACandidateSharingNoFolderIsRelinkedOnlyFromAFlatLibrary) {
         Lines log;
         Lines summaries;
     } cases[] = {
-        {"the library above the artists", folder / L"Lib", original,
+        {"the library above the artists",
+         folder / L"Lib",
+         original,
          {L"Unsure: Q:\\Abba\\Gold\\Intro.mp3 -> " + candidate + L" (no folder in common)"},
          {L"nothing was written: 0 to relink, 0 ambiguous, 1 unsure, 0 not found, 0 can't encode"}},
-        {"the song directly in the library folder", folder / L"Lib\\Metallica\\Live", Narrow(candidate) + "\r\n",
+        {"the song directly in the library folder",
+         folder / L"Lib\\Metallica\\Live",
+         Narrow(candidate) + "\r\n",
          {L"Relinked: Q:\\Abba\\Gold\\Intro.mp3 -> " + candidate},
          {L"1 relinked, 0 ambiguous, 0 unsure, 0 not found, 0 can't encode"}},
     };
@@ -338,7 +342,8 @@ std::wstring WindowsReading(const std::string& entry, const std::wstring& folder
     GetCurrentDirectoryW(MAX_PATH, previous);
     SetCurrentDirectoryW(folder.c_str());
     wchar_t full[2048];
-    const DWORD length = GetFullPathNameW(std::wstring(entry.begin(), entry.end()).c_str(), 2048, full, nullptr);
+    const DWORD length =
+        GetFullPathNameW(std::wstring(entry.begin(), entry.end()).c_str(), 2048, full, nullptr);
     SetCurrentDirectoryW(previous);
     std::wstring path(full, length < 2048 ? length : 0);
     CharLowerBuffW(path.data(), static_cast<DWORD>(path.size()));
@@ -376,7 +381,9 @@ TEST_F(Repairs, RoundTripsKeepEveryEntryOnItsFile) {
     const struct {
         const char* name;
         RunOutcome (*repair)(const RunContext&, const std::wstring&);
-    } steps[] = {{"make-absolute", MakeAbsolute}, {"make-relative", MakeRelative}, {"make-absolute again", MakeAbsolute}};
+    } steps[] = {{"make-absolute", MakeAbsolute},
+                 {"make-relative", MakeRelative},
+                 {"make-absolute again", MakeAbsolute}};
     for (const auto& step : steps) {
         SCOPED_TRACE(step.name);
         EXPECT_EQ(step.repair(context, playlist), RunOutcome::Done);
@@ -406,14 +413,16 @@ TEST_F(Repairs, RestoreSwapsBehindALinkAndRefusesABackupThatIsAFolder) {
     const std::wstring backup = playlist + L"_backup";
     WriteBytes(target, newer);
     WriteBytes(backup, older);
-    if (!MakeUnixLink(playlist, "Real.m3u")) GTEST_SKIP() << "no Unix symbolic link can be made here (not Wine)";
+    if (!MakeUnixLink(playlist, "Real.m3u"))
+        GTEST_SKIP() << "no Unix symbolic link can be made here (not Wine)";
 
     for (const std::string& expected : {older, newer}) {
         host = RecordingHost();
         EXPECT_EQ(RestoreBackup(context, playlist), RunOutcome::Done);
         EXPECT_EQ(ReadBytes(target), expected);
         EXPECT_EQ(ReadBytes(backup), expected == older ? newer : older);
-        EXPECT_EQ(files.IdentityOf(playlist), files.IdentityOf(target)) << "the playlist is no longer the link";
+        EXPECT_EQ(files.IdentityOf(playlist), files.IdentityOf(target))
+            << "the playlist is no longer the link";
         EXPECT_EQ(NamesIn(lists), (std::set<std::wstring>{L"Party.m3u", L"Party.m3u_backup", L"Real.m3u"}));
         EXPECT_EQ(host.log, (Lines{L"Restored: " + playlist}));
     }
