@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <map>
 #include <set>
 #include <string_view>
 #include <utility>
@@ -113,24 +114,36 @@ public:
         return true;
     }
 
-    void AddFolder(const std::wstring& folder) {
-        if (Stopped()) return;
+    // Adds the playlists of folder (and with recursive, of the folders below it); true when
+    // it holds any, whether or not they were added before: a folder whose playlists were named
+    // already, or that is named again, still holds playlists.
+    bool AddFolder(const std::wstring& folder) {
+        if (Stopped()) return false;
         // A folder entered before (through a link, or named twice) is not entered again.
-        if (const std::optional<std::wstring> key = source_.IdentityKey(folder)) {
-            if (!seenFolders_.insert(*key).second) return;
+        const std::optional<std::wstring> key = source_.IdentityKey(folder);
+        if (key) {
+            const auto [seen, isNew] = seenFolders_.try_emplace(*key, false);
+            if (!isNew) return seen->second;
         }
         playlist::ErrorCode error = 0;
         const FolderNames names = ListSorted(source_, folder, error);
         const std::wstring prefix = WithSeparator(folder);
+        bool holdsPlaylists = false;
         for (const std::wstring& name : names.files) {
-            if (IsPlaylistName(name)) Add(prefix + name);
+            if (!IsPlaylistName(name)) continue;
+            Add(prefix + name);
+            holdsPlaylists = true;
         }
-        if (!recursive_) return;
-        for (const std::wstring& name : names.folders) AddFolder(prefix + name);
+        if (recursive_) {
+            for (const std::wstring& name : names.folders) {
+                if (AddFolder(prefix + name)) holdsPlaylists = true;
+            }
+        }
+        if (key) seenFolders_[*key] = holdsPlaylists;
+        return holdsPlaylists;
     }
 
     void Problem(std::wstring text) { result_.problems.push_back(std::move(text)); }
-    std::size_t Count() const { return result_.playlists.size(); }
     ExpandedPlaylists Result() { return std::move(result_); }
 
 private:
@@ -139,7 +152,7 @@ private:
     const std::function<bool()>& stop_;
     ExpandedPlaylists result_;
     std::set<std::wstring> seenFiles_;
-    std::set<std::wstring> seenFolders_;
+    std::map<std::wstring, bool> seenFolders_;  // whether each holds playlists
 };
 
 // Whether the text after prefix is "." and digits, repeated at least times times and at most
@@ -194,7 +207,6 @@ ExpandedPlaylists ExpandPlaylistArguments(FolderSource& folders, const std::vect
         const std::size_t folderLength = FolderPartLength(argument);
         const std::wstring folderPart = argument.substr(0, folderLength);
         const std::wstring namePattern = argument.substr(folderLength);
-        const std::size_t before = expansion.Count();
         if (HasWildcard(argument)) {
             // Wildcards in the folder part name no folder: nothing matches then.
             bool matched = false;
@@ -208,8 +220,7 @@ ExpandedPlaylists ExpandPlaylistArguments(FolderSource& folders, const std::vect
             }
             if (!matched) expansion.Problem(argument + L": no .m3u or .m3u8 playlist matches this pattern");
         } else if (folders.IsFolder(argument)) {
-            expansion.AddFolder(argument);
-            if (expansion.Count() == before && !expansion.Stopped()) {
+            if (!expansion.AddFolder(argument) && !expansion.Stopped()) {
                 expansion.Problem(argument + (recursive ? L": no .m3u or .m3u8 playlist in this folder or below"
                                                         : L": no .m3u or .m3u8 playlist in this folder"));
             }

@@ -67,6 +67,7 @@ protected:
     virtual playlist::ErrorCode RenameOver(const std::wstring& from, const std::wstring& to);
 
 private:
+    bool StillAsRead(const std::wstring& path, const playlist::FileStamp& expected);
     playlist::ErrorCode PutInPlace(const std::wstring& temporaryPath, const std::wstring& target);
 
     std::vector<char> copyBuffer_;  // CopyIntoPlace's, made at its first copy

@@ -189,6 +189,9 @@ TEST(CliPlaylists, ExpansionTakesEachPlaylistOnceAndNothingElse) {
          {L"D:\\Music\\Empty: no .m3u or .m3u8 playlist in this folder"}},
         {"-r enters each folder once, never a marked link nor a folder met again by identity",
          {L"D:\\Music\\"}, true, {L"D:\\Music\\y.m3u", L"D:\\Music\\z.M3U8", L"D:\\Music\\Sub\\inner.m3u"}, {}},
+        {"a folder whose one playlist was named before, a folder named twice: no problem",
+         {L"D:\\Music\\Sub\\inner.m3u", L"D:\\Music\\Sub", L"D:\\Music\\Sub\\"}, false,
+         {L"D:\\Music\\Sub\\inner.m3u"}, {}},
         {"a wildcard in a folder part names no folder", {L"D:\\*\\y.m3u"}, false, {},
          {L"D:\\*\\y.m3u: no .m3u or .m3u8 playlist matches this pattern"}},
     };

@@ -4,165 +4,22 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
-#include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "playlist/operations.h"
 #include "shell/win_file_system.h"
+#include "tests/cli/cli_process_win.h"
 #include "tests/playlist/test_support.h"
 
 namespace tallowmere::shell {
 namespace {
 
-namespace fs = std::filesystem;
+using namespace cli_testing;
 using playlist::testing::RecordingHost;
 
-// The CLI exe, given by the build as a Unix path; under Wine that is drive Z:.
-std::wstring CliExePath() {
-    std::wstring path = fs::path(TALLOWMERE_CLI_EXE).wstring();
-    if (!path.empty() && path[0] == L'/') {
-        std::replace(path.begin(), path.end(), L'/', L'\\');
-        path = L"Z:" + path;
-    }
-    return path;
-}
-
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// Every file below root, by its path relative to root, with its bytes.
-std::map<std::wstring, std::string> Snapshot(const fs::path& root) {
-    std::map<std::wstring, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        if (entry.is_regular_file()) files[fs::relative(entry.path(), root).wstring()] = ReadBytes(entry.path());
-    }
-    return files;
-}
-
-std::wstring FromUtf8(const std::string& bytes) {
-    if (bytes.empty()) return {};
-    const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-    return text;
-}
-
-std::vector<std::wstring> Lines(const std::wstring& text) {
-    std::vector<std::wstring> lines;
-    std::wstringstream stream(text);
-    for (std::wstring line; std::getline(stream, line);) {
-        if (!line.empty() && line.back() == L'\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-struct CliResult {
-    DWORD exitCode = 0;
-    std::wstring out;
-    std::wstring err;
-};
-
-// tallowmere-cli started in workFolder with its output redirected into files (so it writes
-// UTF-8); Finish waits for it and reads them.
-class StartedCli {
-public:
-    StartedCli(const std::wstring& arguments, const fs::path& workFolder, fs::path outPath, fs::path errPath,
-               DWORD creationFlags)
-        : outPath_(std::move(outPath)), errPath_(std::move(errPath)) {
-        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-        out_ = CreateFileW(outPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-        err_ = CreateFileW(errPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = out_;
-        startup.hStdError = err_;
-        std::wstring commandLine = L"\"" + CliExePath() + L"\" " + arguments;
-        const std::wstring folder = workFolder.wstring();
-        started_ = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, creationFlags, nullptr,
-                                  folder.c_str(), &startup, &process_) != FALSE;
-    }
-    StartedCli(const StartedCli&) = delete;
-    StartedCli& operator=(const StartedCli&) = delete;
-    ~StartedCli() { Finish(0); }
-
-    bool Started() const { return started_; }
-    HANDLE Process() const { return process_.hProcess; }
-
-    // Waits up to waitMs for the program's end (ending it if it has not), then reads its
-    // output; the exit code is 0xDEAD when it did not start.
-    CliResult Finish(DWORD waitMs) {
-        CliResult result;
-        result.exitCode = 0xDEAD;
-        if (started_) {
-            if (WaitForSingleObject(process_.hProcess, waitMs) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
-            WaitForSingleObject(process_.hProcess, 5000);
-            GetExitCodeProcess(process_.hProcess, &result.exitCode);
-            CloseHandle(process_.hThread);
-            CloseHandle(process_.hProcess);
-            started_ = false;
-        }
-        if (out_ != INVALID_HANDLE_VALUE) CloseHandle(out_);
-        if (err_ != INVALID_HANDLE_VALUE) CloseHandle(err_);
-        out_ = err_ = INVALID_HANDLE_VALUE;
-        result.out = FromUtf8(ReadBytes(outPath_));
-        result.err = FromUtf8(ReadBytes(errPath_));
-        return result;
-    }
-
-private:
-    fs::path outPath_;
-    fs::path errPath_;
-    HANDLE out_ = INVALID_HANDLE_VALUE;
-    HANDLE err_ = INVALID_HANDLE_VALUE;
-    PROCESS_INFORMATION process_{};
-    bool started_ = false;
-};
-
-// Runs tallowmere-cli in workFolder and waits for it. The output files go beside
-// workFolder, so snapshots of it do not see them.
-CliResult RunCli(const std::wstring& arguments, const fs::path& workFolder) {
-    static int run = 0;
-    ++run;
-    // Detached: no console, so no console host that would hold the output files open after
-    // the program has ended (and keep the test's folder from being removed).
-    StartedCli cli(arguments, workFolder, workFolder.parent_path() / (L"out-" + std::to_wstring(run) + L".txt"),
-                   workFolder.parent_path() / (L"err-" + std::to_wstring(run) + L".txt"), DETACHED_PROCESS);
-    return cli.Finish(60000);
-}
-
-std::wstring Quoted(const fs::path& path) { return L"\"" + path.wstring() + L"\""; }
-
-class CliTest : public ::testing::Test {
+class CliTest : public CliFolderTest {
 protected:
-    void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        root_ = fs::path(temp) / (L"tallowmere-cli-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                  std::to_wstring(GetTickCount64()));
-        fs::create_directories(root_);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-
     // A playlist folder: tag lines, a repeat in another case, a missing song, relative
     // entries, an empty line, mixed line ends.
     fs::path MakeLibrary(const std::wstring& name, const std::wstring& playlistName = L"Mix One.m3u") {
@@ -185,8 +42,6 @@ protected:
         operation(context, playlistPath.wstring());
         return host;
     }
-
-    fs::path root_;
 };
 
 TEST_F(CliTest, EachSubcommandMatchesTheWindowsCodePathByteForByte) {
@@ -360,11 +215,6 @@ TEST_F(CliTest, TwoPlaylistsOneMissingEveryLineNamesItsPlaylist) {
 // song, so each line asks the file system): the run stops before the rewrite, the playlist
 // keeps its bytes, nothing temporary is left, the next playlist is not started.
 TEST_F(CliTest, CtrlCStopsTheRunWithoutAHalfWrittenPlaylist) {
-    // A console of the test's own, which the CLI shares. The event goes to every process on
-    // it; the test ignores it, but only from after the CLI has started, since a child inherits
-    // that setting. (Under Wine, CTRL_BREAK_EVENT to a new process group is refused.)
-    FreeConsole();
-    ASSERT_TRUE(AllocConsole()) << GetLastError();
     const fs::path folder = root_ / L"break";
     std::string big = "#EXTM3U\r\n";
     for (int i = 0; i < 200000; ++i) big += "Gone\\Song " + std::to_string(i) + ".mp3\r\n";
@@ -378,26 +228,16 @@ TEST_F(CliTest, CtrlCStopsTheRunWithoutAHalfWrittenPlaylist) {
     EXPECT_EQ(RunCli(L"strip-missing --quiet break-timing.m3u", root_).exitCode, 0u);
     const ULONGLONG whole = GetTickCount64() - timed;
 
-    // Not detached: on the test's console, where the break is sent.
-    StartedCli cli(L"strip-missing Big.m3u Later.m3u", folder, root_ / L"break-out.txt", root_ / L"break-err.txt", 0);
-    ASSERT_TRUE(cli.Started());
-    const ULONGLONG started = GetTickCount64();
-    Sleep(static_cast<DWORD>(whole / 2));
-    DWORD stillRunning = WaitForSingleObject(cli.Process(), 0);
-    EXPECT_EQ(stillRunning, static_cast<DWORD>(WAIT_TIMEOUT)) << "the run ended before the break; make the playlist longer";
-    SetConsoleCtrlHandler(nullptr, TRUE);
-    EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
-    const CliResult result = cli.Finish(60000);
-    const ULONGLONG took = GetTickCount64() - started;
+    const BrokenRun run = RunAndBreak(L"strip-missing Big.m3u Later.m3u", folder, root_ / L"break-out.txt",
+                                      root_ / L"break-err.txt", static_cast<DWORD>(whole / 2));
+    const CliResult& result = run.result;
+    EXPECT_TRUE(run.runningAtBreak) << "the run ended before the break; make the playlist longer";
 
-    EXPECT_EQ(result.exitCode, 130u) << "after " << took << " ms";
+    EXPECT_EQ(result.exitCode, 130u) << run.breakToEndMs << " ms after the break";
     EXPECT_TRUE(ReadBytes(folder / L"Big.m3u") == big) << "the playlist was changed";
     EXPECT_EQ(ReadBytes(folder / L"Later.m3u"), small);
-    std::vector<std::wstring> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().wstring());
-    std::sort(names.begin(), names.end());
     // Nothing written by the stopped run is left: not its backup, not a temporary file.
-    EXPECT_EQ(names, (std::vector<std::wstring>{L"Big.m3u", L"Later.m3u"}));
+    EXPECT_EQ(NamesIn(folder), (std::vector<std::wstring>{L"Big.m3u", L"Later.m3u"}));
     EXPECT_EQ(Lines(result.err),
               (std::vector<std::wstring>{L"Big.m3u: interrupted; the playlist was left as it was"}));
 }

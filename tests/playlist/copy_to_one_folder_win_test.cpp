@@ -151,6 +151,28 @@ TEST_F(CopyToOneFolderTest, FailedCopiesAreLoggedAndStillListed) {
     EXPECT_EQ(NamesIn(root + L"mix\\"), (Names{L"a.mp3", L"mix.m3u", L"self.mp3", L"Self2.mp3"}));
 }
 
+// Names go to the entries in turn, found or not: a missing song keeps its name (absent from the
+// folder), so the song after it of that name, copied as "x (2).mp3", is never played in its
+// place. Songs written with forward slashes are found and copied like any other.
+TEST_F(CopyToOneFolderTest, EachEntryGetsItsNameInTurnAndForwardSlashesNameSongs) {
+    Put(L"here\\x.mp3", "here x");
+    Put(L"sub\\a.mp3", "sub a");
+    Put(L"Music\\b.mp3", "music b");
+    std::string forward = Ansi(root);
+    for (char& c : forward) c = c == '\\' ? '/' : c;
+    WriteBytes(root + L"mix.m3u",
+               "gone\\x.mp3\r\nhere\\x.mp3\r\nsub/a.mp3\r\n" + forward + "Music/b.mp3\r\n");
+
+    ASSERT_EQ(Run(root + L"mix.m3u"), RunOutcome::Done);
+    const std::wstring copies = root + L"mix\\";
+    EXPECT_EQ(ReadBytes(copies + L"mix.m3u"), "x.mp3\r\nx (2).mp3\r\na.mp3\r\nb.mp3\r\n");
+    EXPECT_EQ(NamesIn(copies), (Names{L"mix.m3u", L"x (2).mp3", L"a.mp3", L"b.mp3"}));
+    EXPECT_EQ(ReadBytes(copies + L"x (2).mp3"), "here x");
+    EXPECT_EQ(ReadBytes(copies + L"a.mp3"), "sub a");
+    EXPECT_EQ(ReadBytes(copies + L"b.mp3"), "music b");
+    EXPECT_EQ(host.log, std::vector<std::wstring>{L"Couldn't Copy x.mp3"});
+}
+
 TEST_F(CopyToOneFolderTest, EveryNameInTheFolderIsOneSong) {
     Put(L"X\\a.mp3", "x a");
     Put(L"Y\\a.mp3", "y a");

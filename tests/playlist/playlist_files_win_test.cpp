@@ -11,6 +11,7 @@
 #include "playlist/operations.h"
 #include "playlist/paths.h"
 #include "playlist/playlist_text.h"
+#include "playlist/relink.h"
 #include "playlist/run.h"
 #include "shell/win_file_system.h"
 #include "tests/playlist/real_files_win.h"
@@ -81,6 +82,78 @@ protected:
         return WinFileSystem::RenameOver(from, to);
     }
 };
+
+// The file system of a share or a virtual machine that gives every file the index 0: no file's
+// identity is known, so none may be taken for another.
+class NoFileIds : public shell::WinFileSystem {
+public:
+    ErrorCode ReadWholeFile(const std::wstring& path, std::string& bytes, FileStamp* stamp) override {
+        const ErrorCode error = WinFileSystem::ReadWholeFile(path, bytes, stamp);
+        if (stamp) Forget(stamp->identity);
+        return error;
+    }
+    std::optional<FileIdentity> IdentityOf(const std::wstring& path, ErrorCode* error) override {
+        std::optional<FileIdentity> identity = WinFileSystem::IdentityOf(path, error);
+        if (identity) Forget(*identity);
+        return identity;
+    }
+    std::optional<FileStamp> StampOf(const std::wstring& path, ErrorCode* error) override {
+        std::optional<FileStamp> stamp = WinFileSystem::StampOf(path, error);
+        if (stamp) Forget(stamp->identity);
+        return stamp;
+    }
+    std::optional<std::uint64_t> FileIndexOf(const std::wstring& path) override {
+        return WinFileSystem::FileIndexOf(path) ? std::optional<std::uint64_t>(0) : std::nullopt;
+    }
+    ErrorCode ListFolderIdentities(const std::wstring& folder,
+                                   const std::function<void(const FolderEntryIdentity&)>& visit) override {
+        return WinFileSystem::ListFolderIdentities(folder, [&](const FolderEntryIdentity& entry) {
+            FolderEntryIdentity withoutIndex = entry;
+            Forget(withoutIndex.identity);
+            visit(withoutIndex);
+        });
+    }
+
+private:
+    static void Forget(FileIdentity& identity) { identity.indexHigh = identity.indexLow = 0; }
+};
+
+// Without file ids nothing is lost: two songs of one name are two songs, a song under two
+// spellings is copied whole, the library walk enters every folder, and a rewrite still writes
+// (its stamps compare by length and last write).
+TEST_F(PlaylistFiles, AFileSystemWithoutFileIdsLosesNothing) {
+    NoFileIds noIds;
+    for (const wchar_t* made : {L"A", L"B", L"C", L"Lib", L"Lib\\One", L"Lib\\Two", L"Lib\\Two\\Three"}) {
+        CreateDirectoryW((folder / made).c_str(), nullptr);
+    }
+    WriteBytes(folder / L"A\\x.mp3", "song of A");
+    WriteBytes(folder / L"B\\x.mp3", "song of B");
+    WriteBytes(folder / L"C\\y.mp3", "song y");
+    WriteBytes(playlist, "A\\x.mp3\r\nB\\x.mp3\r\nC\\y.mp3\r\nc\\.\\Y.MP3\r\n");
+    ASSERT_EQ(Run(CopyToOneFolder, &noIds), RunOutcome::Done);
+    const std::wstring copies = folder / L"list\\";
+    const std::string newPlaylist = ReadBytes(copies + L"list.m3u");
+    const std::vector<std::string_view> names = SplitLines(newPlaylist);
+    const char* songs[] = {"song of A", "song of B", "song y", "song y"};
+    ASSERT_EQ(names.size(), std::size(songs));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(ReadBytes(copies + Widen(names[i])), songs[i]) << newPlaylist;
+    }
+
+    for (const wchar_t* song :
+         {L"Lib\\a.mp3", L"Lib\\One\\b.mp3", L"Lib\\Two\\c.mp3", L"Lib\\Two\\Three\\d.mp3"}) {
+        WriteBytes(folder / song, "song");
+    }
+    const LibraryIndex library = LibraryIndex::Build({host, noIds, programFolder}, {folder / L"Lib"});
+    EXPECT_EQ(library.FileCount(), 4u);
+
+    host = RecordingHost();
+    WriteBytes(playlist, "#EXTINF:1,A\r\na.mp3\r\n");
+    EXPECT_EQ(Run(RemoveTagInfo, &noIds), RunOutcome::Done);
+    EXPECT_TRUE(host.failures.empty());
+    EXPECT_EQ(ReadBytes(playlist), "a.mp3\r\n");
+    EXPECT_EQ(ReadBytes(playlist + L"_backup"), "#EXTINF:1,A\r\na.mp3\r\n");
+}
 
 TEST_F(PlaylistFiles, FileSystemBasics) {
     WriteBytes(folder / L"empty.mp3", "");

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tallowmere::playlist::testing {
 
@@ -96,29 +97,49 @@ inline std::optional<std::string> UnixNameOf(const std::wstring& path) {
     return text;
 }
 
-// Under Wine, a Unix symbolic link at link to unixTarget (as ln -s takes it: absolute, or
-// relative to the link's folder), made by /bin/ln, which Wine runs as a Unix program; Wine's
-// own CreateSymbolicLinkW makes nothing. False where it cannot be made (not Wine).
-inline bool MakeUnixLink(const std::wstring& link, const std::string& unixTarget) {
-    const std::optional<std::string> unixLink = UnixNameOf(link);
-    if (!unixLink) return false;
-    std::wstring command = L"/bin/ln -s \"";
-    for (const char c : unixTarget) command += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    command += L"\" \"";
-    for (const char c : *unixLink) command += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    command += L"\"";
+// Under Wine, starts a Unix program (its Windows path, such as "Z:\\bin\\ln"), which Wine runs
+// as a Unix process, with arguments (bytes as Unix takes them). Its process handle may end
+// before the program does: the caller waits for what it does (WaitUntil). False where it
+// cannot be started (not Wine).
+inline bool RunUnixProgram(const std::wstring& program, const std::vector<std::string>& arguments) {
+    if (!UnixNameOf(L"C:\\")) return false;
+    std::wstring command = L"\"" + program + L"\"";
+    for (const std::string& argument : arguments) {
+        command += L" \"";
+        for (const char c : argument) {
+            if (c == '"') command += L'\\';  // no argument here ends in a backslash
+            command += static_cast<wchar_t>(static_cast<unsigned char>(c));
+        }
+        command += L"\"";
+    }
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(L"Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
         return false;
     }
-    WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    for (int wait = 0; wait < 100 && !Exists(link); ++wait) Sleep(20);
-    return Exists(link);
+    return true;
+}
+
+// Asks done() every 20 ms until it answers yes, for at most timeoutMs; its last answer.
+template <typename Done>
+bool WaitUntil(const Done& done, DWORD timeoutMs = 10000) {
+    for (const ULONGLONG start = GetTickCount64(); !done(); Sleep(20)) {
+        if (GetTickCount64() - start > timeoutMs) return done();
+    }
+    return true;
+}
+
+// Under Wine, a Unix symbolic link at link to unixTarget (as ln -s takes it: absolute, or
+// relative to the link's folder), made by /bin/ln; Wine's own CreateSymbolicLinkW makes
+// nothing. False where it cannot be made (not Wine).
+inline bool MakeUnixLink(const std::wstring& link, const std::string& unixTarget) {
+    const std::optional<std::string> unixLink = UnixNameOf(link);
+    if (!unixLink || !RunUnixProgram(L"Z:\\bin\\ln", {"-s", unixTarget, *unixLink})) return false;
+    return WaitUntil([&] { return Exists(link); }, 2000);
 }
 
 // A fresh folder under the system's temporary folder, removed with everything in it.

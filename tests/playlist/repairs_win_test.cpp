@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -312,6 +314,170 @@ TEST_F(Repairs, RelativeAndAbsoluteRoundTripOnTheCorpus) {
         ++roundTrips;
     }
     EXPECT_GE(roundTrips, 20);
+}
+
+// A candidate of the entry's name that shares no folder with it is a guess: it is reported and
+// left alone, unless it lies directly in a library folder given (a flat library).
+TEST_F(Repairs, ACandidateSharingNoFolderIsRelinkedOnlyFromAFlatLibrary) {
+    Song(L"Lib\\Metallica\\Live\\Intro.mp3");
+    const std::wstring candidate = folder / L"Lib\\Metallica\\Live\\Intro.mp3";
+    const std::string original = "Q:\\Abba\\Gold\\Intro.mp3\r\n";
+    const struct {
+        const char* what;
+        std::wstring library;
+        std::string after;
+        Lines log;
+        Lines summaries;
+    } cases[] = {
+        {"the library above the artists",
+         folder / L"Lib",
+         original,
+         {L"Unsure: Q:\\Abba\\Gold\\Intro.mp3 -> " + candidate + L" (no folder in common)"},
+         {L"nothing was written: 0 to relink, 0 ambiguous, 1 unsure, 0 not found, 0 can't encode"}},
+        {"the song directly in the library folder",
+         folder / L"Lib\\Metallica\\Live",
+         Narrow(candidate) + "\r\n",
+         {L"Relinked: Q:\\Abba\\Gold\\Intro.mp3 -> " + candidate},
+         {L"1 relinked, 0 ambiguous, 0 unsure, 0 not found, 0 can't encode"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        host = RecordingHost();
+        WriteBytes(playlist, original);
+        DeleteFileW((playlist + L"_backup").c_str());
+        EXPECT_EQ(RelinkAgainst({c.library}), RunOutcome::Done);
+        EXPECT_EQ(ReadBytes(playlist), c.after);
+        EXPECT_EQ(host.log, c.log);
+        EXPECT_EQ(host.summaries, c.summaries);
+    }
+}
+
+// A song whose name begins with "#" stays a song when the repairs write it relative: it is
+// written ".\#1 Hit.mp3", never as a tag line, and make-absolute gives the full path back.
+TEST_F(Repairs, ASongNamedWithAHashStaysASong) {
+    Song(L"Lists\\#1 Hit.mp3");
+    const std::string full = Narrow(lists) + "#1 Hit.mp3\r\n";
+    const struct {
+        const char* what;
+        std::string before;
+        std::function<RunOutcome()> repair;
+    } cases[] = {
+        {"make-relative", full, [&] { return MakeRelative(context, playlist); }},
+        {"relink from the library beside the playlist", "Old\\#1 Hit.mp3\r\n",
+         [&] { return RelinkAgainst({folder / L"Lists"}); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(playlist, c.before);
+        EXPECT_EQ(c.repair(), RunOutcome::Done);
+        EXPECT_EQ(ReadBytes(playlist), ".\\#1 Hit.mp3\r\n");
+        EXPECT_EQ(MakeAbsolute(context, playlist), RunOutcome::Done);
+        EXPECT_EQ(ReadBytes(playlist), full);
+    }
+}
+
+// The full path Windows itself makes of an entry of a playlist in folder, folded to lower case.
+std::wstring WindowsReading(const std::string& entry, const std::wstring& folder) {
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(folder.c_str());
+    wchar_t full[2048];
+    const DWORD length =
+        GetFullPathNameW(std::wstring(entry.begin(), entry.end()).c_str(), 2048, full, nullptr);
+    SetCurrentDirectoryW(previous);
+    std::wstring path(full, length < 2048 ? length : 0);
+    CharLowerBuffW(path.data(), static_cast<DWORD>(path.size()));
+    return path;
+}
+
+// make-absolute, make-relative and make-absolute again over entries written every way a
+// player reads: after each, every entry names the file Windows read in it at first (an
+// existing song still exists), or its line is left byte for byte.
+TEST_F(Repairs, RoundTripsKeepEveryEntryOnItsFile) {
+    Song(L"Music\\a.mp3");
+    Song(L"Music\\b.mp3");
+    std::string forward = Narrow(folder.Path());
+    for (char& c : forward) c = c == '\\' ? '/' : c;
+    const struct {
+        std::string entry;
+        bool exists;  // the song is there
+        bool kept;    // no file a repair may rewrite: the line stays byte for byte
+    } rows[] = {
+        {forward + "Music/a.mp3", true, false},
+        {Narrow(folder.Path()) + "Music/b.mp3", true, false},
+        {"sub/..\\..\\Music\\a.mp3", true, false},
+        {"../Music//./b.mp3", true, false},
+        {"Gone/x.mp3", false, false},
+        {"//server/share/c.mp3", false, true},
+        {"\\\\server\\share\\c.mp3", false, true},
+        {"C:a.mp3", false, true},
+        {"spotify:track:x", false, true},
+        {"http://radio.example/a.mp3", false, true},
+    };
+    std::string original;
+    for (const auto& row : rows) original += row.entry + "\r\n";
+    WriteBytes(playlist, original);
+
+    const struct {
+        const char* name;
+        RunOutcome (*repair)(const RunContext&, const std::wstring&);
+    } steps[] = {{"make-absolute", MakeAbsolute},
+                 {"make-relative", MakeRelative},
+                 {"make-absolute again", MakeAbsolute}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        EXPECT_EQ(step.repair(context, playlist), RunOutcome::Done);
+        const std::string bytes = ReadBytes(playlist);
+        const std::vector<std::string_view> lines = SplitLines(bytes);
+        ASSERT_EQ(lines.size(), std::size(rows)) << bytes;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const std::string line(lines[i]);
+            SCOPED_TRACE(rows[i].entry + " is now " + line);
+            if (rows[i].kept) {
+                EXPECT_EQ(line, rows[i].entry);
+                continue;
+            }
+            const std::wstring now = WindowsReading(line, lists);
+            EXPECT_EQ(now, WindowsReading(rows[i].entry, lists));
+            EXPECT_EQ(Exists(now), rows[i].exists);
+        }
+    }
+}
+
+// A playlist that is a link stays a link through a restore: the contents trade places behind
+// it, and a second restore gives the first content back. A backup that is a folder is refused.
+TEST_F(Repairs, RestoreSwapsBehindALinkAndRefusesABackupThatIsAFolder) {
+    const std::string older = "#EXTM3U\r\nold.mp3\r\n";
+    const std::string newer = "#EXTM3U\r\nnew.mp3\r\n";
+    const std::wstring target = lists + L"Real.m3u";
+    const std::wstring backup = playlist + L"_backup";
+    WriteBytes(target, newer);
+    WriteBytes(backup, older);
+    if (!MakeUnixLink(playlist, "Real.m3u"))
+        GTEST_SKIP() << "no Unix symbolic link can be made here (not Wine)";
+
+    for (const std::string& expected : {older, newer}) {
+        host = RecordingHost();
+        EXPECT_EQ(RestoreBackup(context, playlist), RunOutcome::Done);
+        EXPECT_EQ(ReadBytes(target), expected);
+        EXPECT_EQ(ReadBytes(backup), expected == older ? newer : older);
+        EXPECT_EQ(files.IdentityOf(playlist), files.IdentityOf(target))
+            << "the playlist is no longer the link";
+        EXPECT_EQ(NamesIn(lists), (std::set<std::wstring>{L"Party.m3u", L"Party.m3u_backup", L"Real.m3u"}));
+        EXPECT_EQ(host.log, (Lines{L"Restored: " + playlist}));
+    }
+
+    DeleteFileW(backup.c_str());
+    CreateDirectoryW(backup.c_str(), nullptr);
+    WriteBytes(backup + L"\\inside.m3u", older);
+    host = RecordingHost();
+    EXPECT_EQ(RestoreBackup(context, playlist), RunOutcome::Refused);
+    EXPECT_EQ(host.messages, (Lines{L"The backup is not a plain file, so it was not restored: " + backup}));
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_EQ(ReadBytes(target), newer);
+    EXPECT_EQ(ReadBytes(backup + L"\\inside.m3u"), older);
+    EXPECT_EQ(files.IdentityOf(playlist), files.IdentityOf(target));
+    EXPECT_EQ(NamesIn(lists), (std::set<std::wstring>{L"Party.m3u", L"Party.m3u_backup", L"Real.m3u"}));
 }
 
 }  // namespace
