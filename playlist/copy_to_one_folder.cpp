@@ -537,6 +537,14 @@ public:
             reserved = true;
             newPlaylist.Add(bytes);
         };
+        // A song's name that begins with "#" would make its line a tag line, which players
+        // skip: it is listed as ".\#...", which names the same file.
+        auto addEntry = [&](std::string_view name) {
+            if (!name.starts_with('#')) return add(name);
+            if (!reserved) newPlaylist.Reserve(size.bytes + playlist.Bom().size());
+            reserved = true;
+            newPlaylist.Add(".\\", name);
+        };
         std::string nameBytes;
         std::wstring name;
         LineReader reader(playlist.Body());
@@ -564,7 +572,7 @@ public:
                 };
                 host.SetCaption(around(L"Copying "));
                 host.AppendLog(around(L"Couldn't Copy "));
-                add(tail);
+                addEntry(tail);
             } else {
                 const EntryLook look = copy.LookUp(line, /*findSong=*/true);
                 host.SetCaption(L"Copying " + look.name);
@@ -575,12 +583,12 @@ public:
                     copy.Copy(song);
                     if (host.Cancelled()) return {};
                     if (song.state == CopyState::Failed) host.AppendLog(L"Couldn't Copy " + look.name);
-                    add(song.copyNameBytes);
+                    addEntry(song.copyNameBytes);
                 } else {
                     const bool copied = copy.CopyNotFound(look, line, nameBytes, name);
                     if (host.Cancelled()) return {};
                     if (!copied) host.AppendLog(L"Couldn't Copy " + name);
-                    add(nameBytes);
+                    addEntry(nameBytes);
                 }
             }
             run.pacer.TickAfterSlowStep();

@@ -158,15 +158,17 @@ TEST_F(CopyToOneFolderTest, EachEntryGetsItsNameInTurnAndForwardSlashesNameSongs
     Put(L"here\\x.mp3", "here x");
     Put(L"sub\\a.mp3", "sub a");
     Put(L"Music\\b.mp3", "music b");
+    Put(L"Music\\#1 Hit.mp3", "hit");
     std::string forward = Ansi(root);
     for (char& c : forward) c = c == '\\' ? '/' : c;
-    WriteBytes(root + L"mix.m3u",
-               "gone\\x.mp3\r\nhere\\x.mp3\r\nsub/a.mp3\r\n" + forward + "Music/b.mp3\r\n");
+    WriteBytes(root + L"mix.m3u", "gone\\x.mp3\r\nhere\\x.mp3\r\nsub/a.mp3\r\n" + forward +
+                                      "Music/b.mp3\r\nMusic\\#1 Hit.mp3\r\n");
 
     ASSERT_EQ(Run(root + L"mix.m3u"), RunOutcome::Done);
     const std::wstring copies = root + L"mix\\";
-    EXPECT_EQ(ReadBytes(copies + L"mix.m3u"), "x.mp3\r\nx (2).mp3\r\na.mp3\r\nb.mp3\r\n");
-    EXPECT_EQ(NamesIn(copies), (Names{L"mix.m3u", L"x (2).mp3", L"a.mp3", L"b.mp3"}));
+    // A name that begins with "#" is listed so that it stays a song, not a tag line.
+    EXPECT_EQ(ReadBytes(copies + L"mix.m3u"), "x.mp3\r\nx (2).mp3\r\na.mp3\r\nb.mp3\r\n.\\#1 Hit.mp3\r\n");
+    EXPECT_EQ(NamesIn(copies), (Names{L"mix.m3u", L"x (2).mp3", L"a.mp3", L"b.mp3", L"#1 Hit.mp3"}));
     EXPECT_EQ(ReadBytes(copies + L"x (2).mp3"), "here x");
     EXPECT_EQ(ReadBytes(copies + L"a.mp3"), "sub a");
     EXPECT_EQ(ReadBytes(copies + L"b.mp3"), "music b");
