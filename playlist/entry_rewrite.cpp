@@ -46,13 +46,6 @@ PlannedChange EntryRewriteRule::Plan(PlaylistRun& run) {
     return {PlannedChange::Kind::Rewrite, kept_->Written(), newLines_.size()};
 }
 
-std::optional<std::string> EntryRewriteRule::EncodeNewLine(const PlaylistText& playlist, std::string_view oldBytes,
-                                                          std::wstring_view newText) {
-    // A new line made from an old one's text: both must be exact in the encoding.
-    if (!playlist.DecodesExactly(oldBytes)) return std::nullopt;
-    return playlist.Encode(newText);
-}
-
 std::optional<std::wstring> EntryRewriteRule::SummaryOf(RunResult result, const std::wstring& writtenCounts,
                                                         const std::wstring& plannedCounts) {
     switch (result) {
@@ -64,6 +57,32 @@ std::optional<std::wstring> EntryRewriteRule::SummaryOf(RunResult result, const 
         case RunResult::NotWritten: break;
     }
     return L"nothing was written: " + plannedCounts;
+}
+
+std::optional<std::string> PathRewriteRule::Consider(const PlaylistRun& run, const EntryResolver& resolver,
+                                                     const EntryLine& entry) {
+    const std::optional<std::wstring> newText = NewText(resolver, entry);
+    if (!newText || *newText == entry.text) return std::nullopt;
+    // A new line made from an old one's text: both must be exact in the encoding.
+    std::optional<std::string> bytes;
+    if (run.playlist.DecodesExactly(entry.bytes)) bytes = run.playlist.Encode(*newText);
+    if (!bytes) {
+        ++cannotEncode_;
+        run.context.host.AppendLog(L"Can't encode: " + entry.text + L" -> " + *newText);
+        return std::nullopt;
+    }
+    ++rewritten_;
+    run.context.host.AppendLog(L"Rewritten: " + entry.text + L" -> " + *newText);
+    return bytes;
+}
+
+void PathRewriteRule::Report(const PlaylistRun& run, RunResult result) {
+    const std::wstring cannot = std::to_wstring(cannotEncode_) + L" can't encode";
+    if (const std::optional<std::wstring> summary =
+            SummaryOf(result, std::to_wstring(rewritten_) + L" rewritten, " + cannot,
+                      std::to_wstring(rewritten_) + L" to rewrite, " + cannot)) {
+        run.context.host.ReportSummary(*summary);
+    }
 }
 
 }  // namespace tallowmere::playlist

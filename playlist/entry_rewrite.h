@@ -32,11 +32,6 @@ protected:
     virtual std::optional<std::string> Consider(const PlaylistRun& run, const EntryResolver& resolver,
                                                 const EntryLine& entry) = 0;
 
-    // The bytes of newText in the playlist's encoding, or nullopt when it cannot be written
-    // exactly: text made from an entry whose bytes do not decode exactly either.
-    static std::optional<std::string> EncodeNewLine(const PlaylistText& playlist, std::string_view oldBytes,
-                                                    std::wstring_view newText);
-
     // "<counts>" when written, else "nothing was written: <counts>" (after "dry run, " for a
     // dry run); nothing for a stopped run, which the host reports.
     static std::optional<std::wstring> SummaryOf(RunResult result, const std::wstring& writtenCounts,
@@ -49,6 +44,23 @@ private:
     };
     std::vector<NewLine> newLines_;
     std::optional<PlaylistWriter> kept_;  // holds the planned bytes until the run ends
+};
+
+// make-relative and make-absolute: an entry's path written another way. Logs
+// "Rewritten: <old> -> <new>" per changed entry ("Can't encode: <old> -> <new>" when the
+// playlist's encoding cannot hold it exactly), and sums them up.
+class PathRewriteRule : public EntryRewriteRule {
+protected:
+    // The entry's new text, or nullopt to leave it.
+    virtual std::optional<std::wstring> NewText(const EntryResolver& resolver, const EntryLine& entry) const = 0;
+
+private:
+    std::optional<std::string> Consider(const PlaylistRun& run, const EntryResolver& resolver,
+                                        const EntryLine& entry) final;
+    void Report(const PlaylistRun& run, RunResult result) final;
+
+    std::size_t rewritten_ = 0;
+    std::size_t cannotEncode_ = 0;
 };
 
 }  // namespace tallowmere::playlist

@@ -6,36 +6,12 @@
 namespace tallowmere::playlist {
 namespace {
 
-class MakeAbsoluteRule final : public EntryRewriteRule {
+class MakeAbsoluteRule final : public PathRewriteRule {
 protected:
-    std::optional<std::string> Consider(const PlaylistRun& run, const EntryResolver&,
-                                        const EntryLine& entry) override {
+    std::optional<std::wstring> NewText(const EntryResolver&, const EntryLine& entry) const override {
         if (entry.form != EntryForm::Relative && entry.form != EntryForm::RootRelative) return std::nullopt;
-        const std::wstring& newText = entry.path;
-        if (newText == entry.text) return std::nullopt;
-        std::optional<std::string> bytes = EncodeNewLine(run.playlist, entry.bytes, newText);
-        if (!bytes) {
-            ++cannotEncode_;
-            run.context.host.AppendLog(L"Can't encode: " + entry.text + L" -> " + newText);
-            return std::nullopt;
-        }
-        ++rewritten_;
-        run.context.host.AppendLog(L"Rewritten: " + entry.text + L" -> " + newText);
-        return bytes;
+        return entry.path;
     }
-
-    void Report(const PlaylistRun& run, RunResult result) override {
-        const std::wstring cannot = std::to_wstring(cannotEncode_) + L" can't encode";
-        if (const std::optional<std::wstring> summary =
-                SummaryOf(result, std::to_wstring(rewritten_) + L" rewritten, " + cannot,
-                          std::to_wstring(rewritten_) + L" to rewrite, " + cannot)) {
-            run.context.host.ReportSummary(*summary);
-        }
-    }
-
-private:
-    std::size_t rewritten_ = 0;
-    std::size_t cannotEncode_ = 0;
 };
 
 }  // namespace

@@ -713,6 +713,14 @@ void frmMain::File_ContextMenu(LPARAM screenPoint) {
     }
 }
 
+// The path test of the menu's items that run no operation of their own before they act: the
+// operations' own box when the playlist is not there.
+bool frmMain::PlaylistFound(playlist::FileSystem& files, const std::wstring& playlistPath) {
+    if (playlist::FileExists(files, playlistPath)) return true;
+    ShowMessageBox(hwnd_, playlist::kLocateMessage, BoxButtons::Ok, BoxIcon::None);
+    return false;
+}
+
 void frmMain::mnuMakeRelative_Click() { RunOperation(&playlist::MakeRelative); }
 void frmMain::mnuMakeAbsolute_Click() { RunOperation(&playlist::MakeAbsolute); }
 
@@ -723,10 +731,7 @@ void frmMain::mnuRelink_Click() {
     const std::wstring playlistPath = text1_.Text();
     WinFileSystem files;
     // The path test before the library is asked for.
-    if (!playlist::FileExists(files, playlistPath)) {
-        ShowMessageBox(hwnd_, playlist::kLocateMessage, BoxButtons::Ok, BoxIcon::None);
-        return;
-    }
+    if (!PlaylistFound(files, playlistPath)) return;
     const FolderChoice library =
         PickFolders(hwnd_, L"Relink Moved Songs: Music Library", ReadSettingList(kLibraryFoldersValue));
     if (library.result == FolderChoice::Result::Cancelled) return;
@@ -794,10 +799,7 @@ void frmMain::mnuOpenContainingFolder_Click() {
     if (running_) return;
     const std::wstring playlistPath = text1_.Text();
     WinFileSystem files;
-    if (!playlist::FileExists(files, playlistPath)) {
-        ShowMessageBox(hwnd_, playlist::kLocateMessage, BoxButtons::Ok, BoxIcon::None);
-        return;
-    }
+    if (!PlaylistFound(files, playlistPath)) return;
     if (const HRESULT result = ShowInExplorer(playlistPath); FAILED(result)) {
         ShowMessageBox(hwnd_, L"Could not open the folder of " + playlistPath + L"\r\n\r\n" + SystemErrorText(result),
                        BoxButtons::Ok, BoxIcon::Critical);

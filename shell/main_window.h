@@ -72,6 +72,7 @@ private:
     void mnuMakeAbsolute_Click();
     void mnuRestoreBackup_Click();
     void mnuOpenContainingFolder_Click();
+    bool PlaylistFound(playlist::FileSystem& files, const std::wstring& playlistPath);
 
     // Building and laying out.
     void OnCreate();

@@ -76,6 +76,14 @@ HWND WaitForTopLevel(const std::function<bool(HWND)>& match, DWORD timeoutMs);
 // none of title/caption is given and `needText` is true.
 std::optional<std::function<bool(HWND)>> WindowFilter(const Args& args, bool needText = true);
 
+// The visible top-level window (not a message box) that WindowFilter matches, waited for up
+// to --timeout; prints found=0 when there is none.
+HWND FindMainWindow(const Args& args);
+
+// Polls until no top-level window matches or --timeout passes; prints gone=1 or gone=0 and
+// answers kDone or kNotSo.
+int WaitUntilNone(const std::function<bool(HWND)>& match, const Args& args);
+
 // Sleeps a little between polls.
 void PollPause();
 

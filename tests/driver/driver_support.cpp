@@ -169,4 +169,27 @@ std::optional<std::function<bool(HWND)>> WindowFilter(const Args& args, bool nee
     };
 }
 
+HWND FindMainWindow(const Args& args) {
+    auto filter = WindowFilter(args);
+    if (!filter) return nullptr;
+    HWND window = WaitForTopLevel(
+        [&](HWND candidate) { return !IsMessageBoxWindow(candidate) && IsWindowVisible(candidate) && (*filter)(candidate); },
+        args.TimeoutMs());
+    if (!window) Print(L"found", 0);
+    return window;
+}
+
+int WaitUntilNone(const std::function<bool(HWND)>& match, const Args& args) {
+    const ULONGLONG deadline = GetTickCount64() + args.TimeoutMs();
+    while (!TopLevelWindows(match).empty()) {
+        if (GetTickCount64() >= deadline) {
+            Print(L"gone", 0);
+            return kNotSo;
+        }
+        PollPause();
+    }
+    Print(L"gone", 1);
+    return kDone;
+}
+
 }  // namespace driver

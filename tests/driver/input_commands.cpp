@@ -10,17 +10,6 @@
 namespace driver {
 namespace {
 
-// The window's visible top-level window whose caption (or title) matches.
-HWND FindWindowOfCaption(const Args& args) {
-    auto filter = WindowFilter(args);
-    if (!filter) return nullptr;
-    HWND window = WaitForTopLevel(
-        [&](HWND candidate) { return !IsMessageBoxWindow(candidate) && IsWindowVisible(candidate) && (*filter)(candidate); },
-        args.TimeoutMs());
-    if (!window) Print(L"found", 0);
-    return window;
-}
-
 // --when-visible=ID: waits until the window's control ID is visible (read from the state the
 // system keeps, so a busy window answers), then acts at once: input made early in a run.
 // ReportStillVisible then says whether it was still visible once the input was made.
@@ -65,7 +54,7 @@ bool ClickAt(POINT at, bool right) {
 // user-click --caption=C --id=N [--index=I] [--right] [--when-visible=ID]: a mouse click at
 // the centre of a control, or of row I of a list box, with the left (or right) button.
 int UserClick(const Args& args) {
-    HWND window = FindWindowOfCaption(args);
+    HWND window = FindMainWindow(args);
     if (!window) return kNotSo;
     const auto id = args.Required(L"id");
     if (!id) return kBadUsage;
@@ -140,11 +129,11 @@ int UserKeys(const Args& args) {
     if (!keys) return kBadUsage;
     HWND window = nullptr;
     if (args.Option(L"when-visible")) {
-        window = FindWindowOfCaption(args);
+        window = FindMainWindow(args);
         if (!window || !WaitWhenVisible(window, args)) return kNotSo;
     } else if (args.Option(L"caption")) {
         // The keys are for this window: it is brought to the front first, as a user would.
-        window = FindWindowOfCaption(args);
+        window = FindMainWindow(args);
         if (!window) return kNotSo;
         SetForegroundWindow(window);
     }

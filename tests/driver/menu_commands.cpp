@@ -14,18 +14,7 @@ int MenuWait(const Args& args) {
     auto filter = WindowFilter(args, false);
     if (!filter) return kBadUsage;
     auto shown = [&](HWND window) { return IsPopupMenu(window) && IsWindowVisible(window) && (*filter)(window); };
-    if (args.Option(L"gone")) {
-        const ULONGLONG deadline = GetTickCount64() + args.TimeoutMs();
-        while (!TopLevelWindows(shown).empty()) {
-            if (GetTickCount64() >= deadline) {
-                Print(L"gone", 0);
-                return kNotSo;
-            }
-            PollPause();
-        }
-        Print(L"gone", 1);
-        return kDone;
-    }
+    if (args.Option(L"gone")) return WaitUntilNone(shown, args);
     HWND menu = WaitForTopLevel(shown, args.TimeoutMs());
     if (!menu) {
         Print(L"found", 0);

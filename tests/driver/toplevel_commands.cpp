@@ -39,16 +39,7 @@ int WaitWindow(const Args& args) {
 int WaitGone(const Args& args) {
     auto filter = WindowFilter(args);
     if (!filter) return kBadUsage;
-    const ULONGLONG deadline = GetTickCount64() + args.TimeoutMs();
-    while (!TopLevelWindows(*filter).empty()) {
-        if (GetTickCount64() >= deadline) {
-            Print(L"gone", 0);
-            return kNotSo;
-        }
-        PollPause();
-    }
-    Print(L"gone", 1);
-    return kDone;
+    return WaitUntilNone(*filter, args);
 }
 
 // Waits for the process that owns the window to end; prints its exit code.

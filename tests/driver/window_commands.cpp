@@ -12,16 +12,6 @@
 namespace driver {
 namespace {
 
-HWND FindMainWindow(const Args& args) {
-    auto filter = WindowFilter(args);
-    if (!filter) return nullptr;
-    HWND window = WaitForTopLevel(
-        [&](HWND candidate) { return !IsMessageBoxWindow(candidate) && IsWindowVisible(candidate) && (*filter)(candidate); },
-        args.TimeoutMs());
-    if (!window) Print(L"found", 0);
-    return window;
-}
-
 std::vector<HWND> ChildrenInOrder(HWND parent) {
     std::vector<HWND> children;
     for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
